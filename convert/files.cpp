@@ -1,0 +1,149 @@
+#include "convert/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+constexpr size_t kOutputBufferSize = 1 << 18;
+
+bool has_nul(const std::string& name) { return name.find('\0') != std::string::npos; }
+
+bool write_all(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+void flush_buffer(OutputFile& out) {
+  if (!out.failed && !write_all(out.fd, out.buffer.data(), out.buffer.size())) out.failed = true;
+  out.buffer.clear();
+}
+
+bool same_file(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+std::string host_path(const std::string& name) {
+  std::string path = name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path;
+}
+
+bool open_source(const std::string& name, InputFile& in) {
+  close_input(in);
+  in.pos = in.end = 0;
+  in.at_eof = in.failed = false;
+  if (name.empty() || has_nul(name)) return false;
+  int fd = ::open(host_path(name).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  in.fd = fd;
+  return true;
+}
+
+bool source_exists(const std::string& name) {
+  InputFile probe;
+  return open_source(name, probe);
+}
+
+// A conversion that stops early leaves its new file as far as it was written,
+// so whatever is still buffered goes to disk.
+OutputFile::~OutputFile() { finish_output(*this); }
+
+std::vector<std::string> protected_sources(const JobSettings& job) {
+  std::vector<std::string> names = {job.outline_source, job.drill_source, job.top_mask_source,
+                                    job.bottom_mask_source};
+  for (const DrilledRequest& request : job.requests) {
+    if (source_exists(request.name))
+      names.push_back(request.name);
+    else
+      names.push_back(job.source_path + request.name);
+  }
+  return names;
+}
+
+bool create_output(const std::string& name, const std::vector<std::string>& protect,
+                   OutputFile& out) {
+  if (name.empty() || has_nul(name)) return false;
+  std::string path = host_path(name);
+  struct stat target;
+  if (::stat(path.c_str(), &target) == 0) {
+    for (const std::string& source : protect) {
+      struct stat st;
+      if (!source.empty() && !has_nul(source) && ::stat(host_path(source).c_str(), &st) == 0 &&
+          same_file(st, target))
+        return false;
+    }
+  }
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  if (out.fd >= 0) ::close(out.fd);
+  out.fd = fd;
+  out.failed = false;
+  out.buffer.clear();
+  out.buffer.reserve(kOutputBufferSize);
+  return true;
+}
+
+void put(OutputFile& out, std::string_view text) {
+  if (out.buffer.size() + text.size() > kOutputBufferSize) {
+    flush_buffer(out);
+    if (text.size() > kOutputBufferSize) {
+      if (!out.failed && !write_all(out.fd, text.data(), text.size())) out.failed = true;
+      return;
+    }
+  }
+  out.buffer.append(text);
+}
+
+void put_format(OutputFile& out, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = format_text_v(format, args);
+  va_end(args);
+  put(out, text);
+}
+
+bool finish_output(OutputFile& out) {
+  if (out.fd < 0) return false;
+  flush_buffer(out);
+  if (::close(out.fd) != 0) out.failed = true;
+  out.fd = -1;
+  return !out.failed;
+}
+
+std::string format_text_v(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  int n = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (n <= 0) return std::string();
+  std::string text(static_cast<size_t>(n), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, args);
+  return text;
+}
+
+std::string format_text(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = format_text_v(format, args);
+  va_end(args);
+  return text;
+}
