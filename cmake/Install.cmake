@@ -1,0 +1,27 @@
+# `cmake --install` puts the program and its manual page under the prefix;
+# `cpack -G DEB` in the build folder packs the same into a Debian package.
+include(GNUInstallDirs)
+install(TARGETS quorlan RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/quorlan.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}/examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME quorlan)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "prepares PCB Gerber and Excellon files for rendering")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Quorlan reads the RS-274X Gerber layers and the Excellon drill file of a board and writes new Gerber files that any viewer shows as the finished board: the outline as filled regions, the holes as flashes, each solder mask as a negative image, and copies of any layer with the holes cut out.")
+set(CPACK_PACKAGE_CONTACT "Quorlan developers <quorlan@example.org>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS gerbv)
+find_program(QUORLAN_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(QUORLAN_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6")
+endif()
+include(CPack)
