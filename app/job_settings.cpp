@@ -37,10 +37,14 @@ bool parse_epoch(const char* text, long long& value) {
 std::string current_run_stamp() {
   long long epoch = 0;
   std::tm parts{};
-  if (parse_epoch(std::getenv("SOURCE_DATE_EPOCH"), epoch)) {
+  bool fixed = parse_epoch(std::getenv("SOURCE_DATE_EPOCH"), epoch);
+  if (fixed) {
+    // An instant too far away to break down into a date falls back to the
+    // local time rather than stamping the files with an impossible date.
     std::time_t t = static_cast<std::time_t>(epoch);
-    if (gmtime_r(&t, &parts) == nullptr) parts = std::tm{};
-  } else {
+    fixed = gmtime_r(&t, &parts) != nullptr;
+  }
+  if (!fixed) {
     std::time_t now = std::time(nullptr);
     if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
   }

@@ -55,5 +55,6 @@ struct JobSettings {
 std::string format_run_stamp(int year, int month0, int mday, int wday, int hour, int min, int sec);
 
 // The run stamp for now: SOURCE_DATE_EPOCH (in UTC) when that variable holds a
-// decimal integer, so builds and tests can fix it; the local time otherwise.
+// decimal integer that has a calendar date, so builds and tests can fix it;
+// the local time otherwise.
 std::string current_run_stamp();
