@@ -124,9 +124,9 @@ const StageCase kCases[] = {
      3,
      0,
      {"outline_poly.gbr", "holes.gbr", "top_smask_poly.gbr"}},
-    {"bottom mask without %LPD",
+    {"bottom mask without M00",
      {},
-     {{"bottom_solder_mask.grb", kHeaderOnlyMask}},
+     {{"bottom_solder_mask.grb", "G04 mask *\n%FSLAX24Y24*%\nG90*\n%LPD*%\nX1Y1D03*\nM02*\n"}},
      kOutlineMade + kHolesMade + kTopMade +
          "\n\nError: premature EOF while reading \"board_outline.grb\" or "
          "\"bottom_solder_mask.grb\".\n",
