@@ -1,5 +1,6 @@
 #include "commands/interpreter.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "app/run.h"
@@ -20,11 +21,15 @@ void trim_blanks(std::string& text) {
   text = text.substr(first, last - first);
 }
 
-// Two numbers as "%lf%*c%lf" reads them: a number, any one character, a number.
+// Two numbers as "%lf%*c%lf" reads them: a number, any one character, a
+// number. Both must be finite: an infinite or undefined offset cannot move a
+// coordinate and would never compare equal to another.
 bool parse_pair(const std::string& argument, Offset& pair) {
   double x = 0.0;
   double y = 0.0;
-  if (std::sscanf(argument.c_str(), "%lf%*c%lf", &x, &y) != 2) return false;
+  if (std::sscanf(argument.c_str(), "%lf%*c%lf", &x, &y) != 2 || !std::isfinite(x) ||
+      !std::isfinite(y))
+    return false;
   pair = {x, y};
   return true;
 }
@@ -210,7 +215,8 @@ int run_command(JobSettings& job, std::string& text, const std::string& script, 
     }
     case 'R': {
       Offset delta;
-      if (!parse_pair(argument, delta)) {
+      if (!parse_pair(argument, delta) || !std::isfinite(job.offset.x + delta.x) ||
+          !std::isfinite(job.offset.y + delta.y)) {
         std::printf("\n\n  Bad relative offset \"%s\" ignored\n", text.c_str());
         return kCommandIgnored;
       }

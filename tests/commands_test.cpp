@@ -69,6 +69,10 @@ TEST(CommandNumbers, OffsetAndRelativeOffset) {
       {"O3", 0, "\n\n  Bad offset \"O3\" ignored\n", 0.25, -0.5},
       {"Rabc", 0, "\n\n  Bad relative offset \"Rabc\" ignored\n", 0.25, -0.5},
       {"r1x1", 1, "\n  Offset moved by (1.000, 1.000) to (1.250, 0.500),  ", 1.25, 0.5},
+      // An offset that is not a finite number would move nothing and make
+      // every D request look new: it is refused like one that does not parse.
+      {"Onan,0", 0, "\n\n  Bad offset \"Onan,0\" ignored\n", 1.25, 0.5},
+      {"O1,inf", 0, "\n\n  Bad offset \"O1,inf\" ignored\n", 1.25, 0.5},
   };
   for (const auto& s : steps) {
     Outcome out = run(job, s.text);
@@ -77,6 +81,12 @@ TEST(CommandNumbers, OffsetAndRelativeOffset) {
     EXPECT_EQ(job.offset.x, s.x) << s.text;
     EXPECT_EQ(job.offset.y, s.y) << s.text;
   }
+  // A move that would leave the finite range is refused as well.
+  job.offset = {1e308, 0.5};
+  Outcome out = run(job, "R1e308,0");
+  EXPECT_EQ(out.result, 0);
+  EXPECT_EQ(out.output, "\n\n  Bad relative offset \"R1e308,0\" ignored\n");
+  EXPECT_EQ(job.offset.x, 1e308);
 }
 
 // --- Suppressed diameters ------------------------------------------------
