@@ -1,8 +1,8 @@
 #include "commands/scripts.h"
 
 #include <cstdio>
-#include <cstdlib>
 
+#include "app/run.h"
 #include "commands/interpreter.h"
 #include "convert/files.h"
 #include "convert/line_reader.h"
@@ -25,7 +25,7 @@ int run_script(JobSettings& job, const std::string& text, const std::string& arg
   InputFile script;
   if (!open_source(name, script)) {
     std::printf("\n\n-- Unable to open script \"%s\", job terminated --\n\n", name.c_str());
-    std::exit(1);
+    end_process(1);
   }
   Offset saved = job.offset;
   std::printf("\n  -- Running \"%s\" at nested level %u --", name.c_str(), level);
