@@ -72,8 +72,7 @@ const std::vector<Job>& jobs() {
   static const std::vector<Job> kJobs = {
       {"outline", {"S1input.txt", "S2drill.drl", "S3mask.grb", "S4mask.grb"}, true},
       {"drill",
-       {"S1outline.grb", "S2input.txt", "N1", "N3", "N4", "Dlayer.gbr", "O0.5,-0.25",
-        "Dlayer.gbr"},
+       {"S1outline.grb", "S2input.txt", "N1", "N3", "N4", "Dlayer.gbr", "O0.5,-0.25", "Dlayer.gbr"},
        true},
       {"masks", {"S1outline.grb", "S3input.txt", "S4input.txt", "N1", "N2"}, true},
       {"layer",
