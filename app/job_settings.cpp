@@ -40,10 +40,14 @@ std::string current_run_stamp() {
   std::tm parts{};
   if (parse_epoch(std::getenv("SOURCE_DATE_EPOCH"), epoch)) {
     std::time_t t = static_cast<std::time_t>(epoch);
-    // Near the end of time_t the year no longer fits an int once 1900 is
-    // added; such a moment gets the same blank stamp as one gmtime refuses.
-    if (gmtime_r(&t, &parts) == nullptr || parts.tm_year > INT_MAX - 1900) parts = std::tm{};
+    if (gmtime_r(&t, &parts) == nullptr) parts = std::tm{};
   } else {
+    std::time_t now = std::time(nullptr);
+    if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
+  }
+  // Near the end of time_t the year no longer fits an int once 1900 is added;
+  // such an instant is stamped with the local time instead.
+  if (parts.tm_year > INT_MAX - 1900) {
     std::time_t now = std::time(nullptr);
     if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
   }

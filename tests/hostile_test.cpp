@@ -634,19 +634,20 @@ TEST(Hostile, ShiftedCoordinatesThatDoNotFitAreRefused) {
   }
 }
 
-// SOURCE_DATE_EPOCH near the end of time_t: the year would overflow an int.
+// SOURCE_DATE_EPOCH near the end of time_t: the year would overflow an int, so
+// the stamp falls back to the local time.
 TEST(Hostile, StampOfAnEpochWhoseYearDoesNotFit) {
   const char* saved = std::getenv("SOURCE_DATE_EPOCH");
   std::string before = saved != nullptr ? saved : "";
-  for (const char* epoch : {"67768036191676799", "67768036191676800"}) {
-    SCOPED_TRACE(epoch);
-    setenv("SOURCE_DATE_EPOCH", epoch, 1);
-    EXPECT_EQ(current_run_stamp(), "Sun Jan 00 00:00:00 1900");
-  }
+  setenv("SOURCE_DATE_EPOCH", "67768036191676799", 1);
+  std::string stamp = current_run_stamp();
   if (saved != nullptr)
     setenv("SOURCE_DATE_EPOCH", before.c_str(), 1);
   else
     unsetenv("SOURCE_DATE_EPOCH");
+  std::string year = stamp.substr(stamp.rfind(' ') + 1);
+  EXPECT_EQ(year.size(), 4u) << stamp;
+  EXPECT_GE(year, "2009") << stamp;
 }
 
 }  // namespace
