@@ -579,6 +579,34 @@ TEST(Hostile, RandomDataAsScript) {
   EXPECT_EQ(dir.read("board_outline.grb"), kOutlineSource);
 }
 
+size_t count_of(const std::string& text, const std::string& part) {
+  size_t count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
+// A script that calls itself four times would run 4 + 16 + ... + 65536 times
+// within eight levels (found by fuzzing as a job that never ends). A job runs
+// at most 1024 scripts; further C commands are refused and the run goes on.
+TEST(Hostile, ScriptsThatFanOutStopAfter1024Runs) {
+  TempDir dir;
+  std::string fan = "Cfan\nCfan\nCfan\nCfan\n";
+  dir.write("fan.pcs", fan);
+  RunResult run = run_quorlan(dir.path(), {"N1", "N2", "N3", "N4", "Cfan"});
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.exit_status, 0);
+  std::string output = mask_elapsed(run.output);
+  EXPECT_EQ(count_of(output, "\n  -- Running \"fan.pcs\" at nested level "), 1024u);
+  EXPECT_EQ(count_of(output, done("fan.pcs")), 1024u);
+  EXPECT_NE(output.find("\n\n-- Maximum nesting level reached, \"Cfan\" ignored --\n\n"),
+            std::string::npos);
+  EXPECT_NE(
+      output.find("\n\n-- Maximum of 1024 scripts per job reached, \"Cfan\" ignored --\n\n"),
+      std::string::npos);
+  EXPECT_EQ(output.substr(output.size() - summary(0).size()), summary(0));
+  EXPECT_EQ(dir.read("fan.pcs"), fan);
+}
+
 TEST(Hostile, UnsignedFieldsOutOfRangeDoNotScan) {
   struct Case {
     const char* text;
