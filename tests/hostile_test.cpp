@@ -41,10 +41,9 @@ const std::string kSkipTop = "\n  -- Top mask file creation skipped --";
 const std::string kSkipBottom = "\n  -- Bottom mask file creation skipped --";
 const std::string kSkipAll = kSkipOutline + kSkipDrill + kSkipTop + kSkipBottom;
 
-std::string outline_eof(const std::string& source = "board_outline.grb") {
+std::string premature_eof(const std::string& source) {
   return "\n\nError: premature EOF while reading \"" + source + "\".\n";
 }
-std::string drill_eof() { return "\n\nError: premature EOF while reading \"drill_file.drl\".\n"; }
 std::string drill_parse() { return "\n\nError: parsing data in \"drill_file.drl\".\n"; }
 std::string mask_eof() {
   return "\n\nError: premature EOF while reading \"board_outline.grb\" or "
@@ -52,9 +51,6 @@ std::string mask_eof() {
 }
 std::string gets_drilled(const std::string& name, unsigned n) {
   return "\n  \"" + name + "\" gets drilled (" + std::to_string(n) + ")";
-}
-std::string drilled_eof(const std::string& name) {
-  return "\n\nError: premature EOF while reading \"" + name + "\".\n";
 }
 std::string running(const std::string& script, unsigned level) {
   return "\n  -- Running \"" + script + "\" at nested level " + std::to_string(level) + " --";
@@ -126,14 +122,14 @@ std::vector<HostileCase> hostile_cases() {
                    {},
                    {"N2", "N3", "N4"},
                    3,
-                   kSkipDrill + kSkipTop + kSkipBottom + outline_eof(),
+                   kSkipDrill + kSkipTop + kSkipBottom + premature_eof("board_outline.grb"),
                    {{"outline_poly.gbr", kAnyContent}}});
   cases.push_back({"random data as drill",
                    {{"drill_file.drl", noise}},
                    {},
                    {"N1", "N3", "N4"},
                    3,
-                   kSkipOutline + kSkipTop + kSkipBottom + drill_eof(),
+                   kSkipOutline + kSkipTop + kSkipBottom + premature_eof("drill_file.drl"),
                    {{"holes.gbr", kAnyContent}}});
   cases.push_back({"random data as masks",
                    {{"board_outline.grb", kOutlineSource},
@@ -149,7 +145,7 @@ std::vector<HostileCase> hostile_cases() {
                    {},
                    {"N1", "N2", "N3", "N4", "Dtop.gbr"},
                    3,
-                   kSkipAll + gets_drilled("top.gbr", 1) + drilled_eof("top.gbr"),
+                   kSkipAll + gets_drilled("top.gbr", 1) + premature_eof("top.gbr"),
                    {{"top_drilled.gbr", kAnyContent}}});
 
   // --- NUL bytes inside lines --------------------------------------------------
@@ -236,14 +232,14 @@ std::vector<HostileCase> hostile_cases() {
                    {},
                    {"N2", "N3", "N4"},
                    3,
-                   kSkipDrill + kSkipTop + kSkipBottom + outline_eof(),
+                   kSkipDrill + kSkipTop + kSkipBottom + premature_eof("board_outline.grb"),
                    {{"outline_poly.gbr", "G90*\n\n%LPD*%\n\nG04 Begin outline 1 *\n\nG36*\n"}}});
   cases.push_back({"empty drill",
                    {{"drill_file.drl", ""}},
                    {},
                    {"N1", "N3", "N4"},
                    3,
-                   kSkipOutline + kSkipTop + kSkipBottom + drill_eof(),
+                   kSkipOutline + kSkipTop + kSkipBottom + premature_eof("drill_file.drl"),
                    {{"holes.gbr", kAnyContent}}});
   cases.push_back({"empty masks",
                    {{"board_outline.grb", kOutlineSource},
@@ -259,7 +255,7 @@ std::vector<HostileCase> hostile_cases() {
                    {},
                    {"N1", "N2", "N3", "N4", "Dtop.gbr"},
                    3,
-                   kSkipAll + gets_drilled("top.gbr", 1) + drilled_eof("top.gbr"),
+                   kSkipAll + gets_drilled("top.gbr", 1) + premature_eof("top.gbr"),
                    {{"top_drilled.gbr", ""}}});
   cases.push_back({"empty script",
                    {{"empty.pcs", ""}},
@@ -300,7 +296,7 @@ std::vector<HostileCase> hostile_cases() {
          {},
          {"N2", "N3", "N4"},
          3,
-         kSkipDrill + kSkipTop + kSkipBottom + outline_eof(),
+         kSkipDrill + kSkipTop + kSkipBottom + premature_eof("board_outline.grb"),
          {{"outline_poly.gbr", "G04 Converted by Quorlan Version 1.13R on " + std::string(kStamp) +
                                    " *\n\n" + outline +
                                    "\nG90*\n\n%LPD*%\n\nG04 Begin outline 1 *\n\nG36*\n"}}});
@@ -309,7 +305,7 @@ std::vector<HostileCase> hostile_cases() {
                      {},
                      {"N1", "N3", "N4"},
                      3,
-                     kSkipOutline + kSkipTop + kSkipBottom + drill_eof(),
+                     kSkipOutline + kSkipTop + kSkipBottom + premature_eof("drill_file.drl"),
                      {{"holes.gbr", kAnyContent}}});
     cases.push_back({"CR-only script",
                      {{"mac.pcs", "N1\rN2\rN3\rN4\r"}},
@@ -600,9 +596,8 @@ TEST(Hostile, ScriptsThatFanOutStopAfter1024Runs) {
   EXPECT_EQ(count_of(output, done("fan.pcs")), 1024u);
   EXPECT_NE(output.find("\n\n-- Maximum nesting level reached, \"Cfan\" ignored --\n\n"),
             std::string::npos);
-  EXPECT_NE(
-      output.find("\n\n-- Maximum of 1024 scripts per job reached, \"Cfan\" ignored --\n\n"),
-      std::string::npos);
+  EXPECT_NE(output.find("\n\n-- Maximum of 1024 scripts per job reached, \"Cfan\" ignored --\n\n"),
+            std::string::npos);
   EXPECT_EQ(output.substr(output.size() - summary(0).size()), summary(0));
   EXPECT_EQ(dir.read("fan.pcs"), fan);
 }
