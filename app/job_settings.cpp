@@ -1,6 +1,7 @@
 #include "app/job_settings.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -45,6 +46,12 @@ std::string current_run_stamp() {
     fixed = gmtime_r(&t, &parts) != nullptr;
   }
   if (!fixed) {
+    std::time_t now = std::time(nullptr);
+    if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
+  }
+  // Near the end of time_t the year no longer fits an int once 1900 is added;
+  // such an instant is stamped with the local time instead.
+  if (parts.tm_year > INT_MAX - 1900) {
     std::time_t now = std::time(nullptr);
     if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
   }

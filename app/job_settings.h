@@ -46,6 +46,7 @@ struct JobSettings {
   std::vector<DrilledRequest> requests;
   unsigned drilled_total = 0;
   unsigned files_created = 0;
+  unsigned scripts_run = 0;  // command scripts started in this job, at any level
 
   std::string run_stamp;  // "Tue Jan 06 08:04:09 2009", no line feed
 };

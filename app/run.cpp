@@ -46,6 +46,8 @@ constexpr const char* kUsage =
     "      H | ?      Help - this screen\n"
     "\n";
 
+EndProcessHook end_process_hook = nullptr;
+
 constexpr const char* kPrematureEofOne = "\n\nError: premature EOF while reading \"%s\".\n";
 constexpr const char* kPrematureEofTwo = "\n\nError: premature EOF while reading \"%s\" or \"%s\".\n";
 constexpr const char* kCreationFailed = "\n\nError: \"%s\" file creation failed.\n";
@@ -66,7 +68,14 @@ void print_banner() {
 
 void print_usage_and_exit(int exit_code) {
   std::printf("%s", kUsage);
+  end_process(exit_code);
+}
+
+void set_end_process_hook(EndProcessHook hook) { end_process_hook = hook; }
+
+void end_process(int exit_code) {
   std::fflush(stdout);
+  if (end_process_hook != nullptr) end_process_hook(exit_code);
   std::exit(exit_code);
 }
 
