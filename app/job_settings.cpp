@@ -40,18 +40,13 @@ std::string current_run_stamp() {
   std::tm parts{};
   bool fixed = parse_epoch(std::getenv("SOURCE_DATE_EPOCH"), epoch);
   if (fixed) {
-    // An instant too far away to break down into a date falls back to the
-    // local time rather than stamping the files with an impossible date.
+    // An instant too far away to break down into a date, or whose year does
+    // not fit an int once 1900 is added, falls back to the local time rather
+    // than stamping the files with an impossible date.
     std::time_t t = static_cast<std::time_t>(epoch);
-    fixed = gmtime_r(&t, &parts) != nullptr;
+    fixed = gmtime_r(&t, &parts) != nullptr && parts.tm_year <= INT_MAX - 1900;
   }
   if (!fixed) {
-    std::time_t now = std::time(nullptr);
-    if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
-  }
-  // Near the end of time_t the year no longer fits an int once 1900 is added;
-  // such an instant is stamped with the local time instead.
-  if (parts.tm_year > INT_MAX - 1900) {
     std::time_t now = std::time(nullptr);
     if (localtime_r(&now, &parts) == nullptr) parts = std::tm{};
   }
