@@ -27,15 +27,6 @@ std::vector<std::string> outline_only(std::vector<std::string> args) {
   return args;
 }
 
-std::string with_crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 constexpr const char* kHeader =
     "G04 header *\n"
     "%FSLAX24Y24*%\n"

@@ -25,15 +25,6 @@ std::vector<std::string> read_all(const std::string& content, bool data) {
   return lines;
 }
 
-std::string with_crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 struct PieceCase {
   const char* what;
   std::string content;  // written with "\n" line ends, and again with "\r\n"

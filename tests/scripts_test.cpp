@@ -170,10 +170,7 @@ TEST(Scripts, LongLinesAndCrLf) {
                          "\n  Top mask source changed to \"c.grb\"" +
                          "\n  \"top.grb\" gets drilled (1)" + done("job.pcs");
   for (bool crlf : {false, true}) {
-    std::string text = script;
-    if (crlf)
-      for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2))
-        text.insert(at, "\r");
+    std::string text = crlf ? with_crlf(script) : script;
     TempDir dir;
     dir.write("job.pcs", text);
     RunResult run = run_quorlan(dir.path(), args_with({"Cjob"}));

@@ -99,6 +99,15 @@ RunResult run_quorlan(const std::string& dir, const std::vector<std::string>& ar
   return result;
 }
 
+std::string with_crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
 std::string mask_elapsed(const std::string& output) {
   static const std::regex kElapsed("created in [0-9]+\\.[0-9]{3} Sec\\.");
   return std::regex_replace(output, kElapsed, "created in X.XXX Sec.");

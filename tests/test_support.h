@@ -38,6 +38,10 @@ struct RunResult {
 // shell, with SOURCE_DATE_EPOCH=1236002865 (Mon Mar 02 14:07:45 2009 in UTC).
 RunResult run_quorlan(const std::string& dir, const std::vector<std::string>& args);
 
+// The text with every line feed preceded by a carriage return, as files
+// written on Windows have it.
+std::string with_crlf(const std::string& text);
+
 // The output with the elapsed seconds of the summary replaced by "X.XXX".
 std::string mask_elapsed(const std::string& output);
 
