@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -26,9 +27,12 @@ bool write_all(int fd, const char* data, size_t size) {
 }
 
 void flush_buffer(OutputFile& out) {
-  if (!out.failed && !write_all(out.fd, out.buffer.data(), out.buffer.size())) out.failed = true;
-  out.buffer.clear();
+  if (!out.failed && !write_all(out.fd, out.buffer.data(), out.used)) out.failed = true;
+  out.used = 0;
 }
+
+// Runs of text at least this long skip the output buffer.
+constexpr size_t kBulkWrite = 1 << 15;
 
 bool same_file(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -97,20 +101,29 @@ bool create_output(const std::string& name, const std::vector<std::string>& prot
   if (out.fd >= 0) ::close(out.fd);
   out.fd = fd;
   out.failed = false;
-  out.buffer.clear();
-  out.buffer.reserve(kOutputBufferSize);
+  out.buffer.assign(kOutputBufferSize, '\0');
+  out.used = 0;
   return true;
 }
 
-void put(OutputFile& out, std::string_view text) {
-  if (out.buffer.size() + text.size() > kOutputBufferSize) {
+void put_slow(OutputFile& out, std::string_view text) {
+  if (out.fd < 0) return;
+  if (text.size() > out.buffer.size() - out.used) {
     flush_buffer(out);
-    if (text.size() > kOutputBufferSize) {
+    if (text.size() > out.buffer.size()) {
       if (!out.failed && !write_all(out.fd, text.data(), text.size())) out.failed = true;
       return;
     }
   }
-  out.buffer.append(text);
+  std::memcpy(out.buffer.data() + out.used, text.data(), text.size());
+  out.used += text.size();
+}
+
+char* reserve_output_slow(OutputFile& out, size_t size) {
+  if (out.fd < 0) return nullptr;
+  flush_buffer(out);
+  if (out.buffer.size() < size) out.buffer.resize(size);
+  return out.buffer.data();
 }
 
 void put_format(OutputFile& out, const char* format, ...) {
@@ -119,6 +132,15 @@ void put_format(OutputFile& out, const char* format, ...) {
   std::string text = format_text_v(format, args);
   va_end(args);
   put(out, text);
+}
+
+void put_bulk(OutputFile& out, std::string_view text) {
+  if (text.size() < kBulkWrite || out.fd < 0) {
+    put(out, text);
+    return;
+  }
+  flush_buffer(out);
+  if (!out.failed && !write_all(out.fd, text.data(), text.size())) out.failed = true;
 }
 
 bool finish_output(OutputFile& out) {

@@ -12,14 +12,14 @@ constexpr size_t kBufferSize = 1 << 18;
 // Makes at least `want` bytes available after pos, unless the file ends first.
 void fill(InputFile& in, size_t want) {
   if (in.end - in.pos >= want || in.at_eof) return;
-  if (in.buffer.size() < kBufferSize) in.buffer.resize(kBufferSize);
+  if (in.buffer.size() < kBufferSize + kInputSlack) in.buffer.resize(kBufferSize + kInputSlack);
   if (in.pos > 0) {
     std::memmove(in.buffer.data(), in.buffer.data() + in.pos, in.end - in.pos);
     in.end -= in.pos;
     in.pos = 0;
   }
   while (in.end - in.pos < want && !in.at_eof) {
-    ssize_t n = ::read(in.fd, in.buffer.data() + in.end, in.buffer.size() - in.end);
+    ssize_t n = ::read(in.fd, in.buffer.data() + in.end, kBufferSize - in.end);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       in.at_eof = true;
@@ -72,7 +72,7 @@ bool read_piece(InputFile& in, size_t piece, std::string_view& line) {
   return true;
 }
 
-bool read_line(InputFile& in, std::string_view& line) {
+bool read_line_slow(InputFile& in, std::string_view& line) {
   if (!read_piece(in, kDataPiece, line)) return false;
   size_t skip = 0;
   while (skip < line.size() && (line[skip] == ' ' || line[skip] == '\t')) ++skip;
