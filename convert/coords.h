@@ -36,19 +36,22 @@ QUORLAN_HOT inline bool leading_digits(const char* text, unsigned& count, std::u
   } else {
     std::uint64_t chunk = 0;
     std::memcpy(&chunk, text, 8);
-    // A byte is a digit when its high half is 3 and its low half at most 9.
+    // A byte is not a digit when taking '0' off it or adding 0x46 to it sets
+    // its top bit. Borrows and carries only come from such a byte, so the
+    // first one found is exact.
     const std::uint64_t not_digit =
-        ((chunk & 0xF0F0F0F0F0F0F0F0u) ^ 0x3030303030303030u) |
-        (((chunk & 0x0F0F0F0F0F0F0F0Fu) + 0x0606060606060606u) & 0xF0F0F0F0F0F0F0F0u);
+        ((chunk - 0x3030303030303030u) | (chunk + 0x4646464646464646u)) & 0x8080808080808080u;
     if (not_digit == 0) return false;
     const unsigned n = static_cast<unsigned>(std::countr_zero(not_digit)) / 8;
     if (n == 0) return false;
     // The digit values moved to the top n bytes with zeros before them; then
-    // pairs, fours and eights of digits are combined.
+    // pairs of digits are formed in every other byte, and the four pairs
+    // weighted and added by two multiplications.
     std::uint64_t digits = (chunk - 0x3030303030303030u) << (64 - 8 * n);
-    digits = (digits * 10 + (digits >> 8)) & 0x00FF00FF00FF00FFu;
-    digits = (digits * 100 + (digits >> 16)) & 0x0000FFFF0000FFFFu;
-    digits = (digits * 10000 + (digits >> 32)) & 0xFFFFFFFFu;
+    digits = digits * 10 + (digits >> 8);
+    digits = ((digits & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
+              ((digits >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >>
+             32;
     count = n;
     value = static_cast<std::uint32_t>(digits);
     next = static_cast<char>(chunk >> (8 * n));
@@ -112,8 +115,10 @@ QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
     return put_pair(at, value % 100);
   }
   if (value < 100000000) {
+    // The quotients are taken from the value itself, not one from another,
+    // so that they are ready at once.
+    const std::uint32_t hundreds = value / 100;
     const std::uint32_t high = value / 10000;  // 1 to 9999
-    const std::uint32_t low = value % 10000;
     if (high < 100) {
       if (high < 10)
         *at++ = static_cast<char>('0' + high);
@@ -127,8 +132,8 @@ QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
         at = put_pair(at, top);
       at = put_pair(at, high % 100);
     }
-    at = put_pair(at, low / 100);
-    return put_pair(at, low % 100);
+    at = put_pair(at, hundreds - high * 100);
+    return put_pair(at, value - hundreds * 100);
   }
   char* end = at + decimal_length(value);
   digits_backward(end, value);
@@ -145,8 +150,7 @@ bool scan_double_general(std::string_view text, size_t& pos, double& value);
 // Scans the plain form of "%u": one to nine digits right at `pos`, which no
 // other reading of the text could change. Moves `pos` past them. False for
 // anything else, which may still scan as "%u" (blanks, a sign, more digits).
-QUORLAN_HOT inline bool scan_plain_unsigned(std::string_view text, size_t& pos,
-                                            unsigned& value) {
+QUORLAN_HOT inline bool scan_plain_unsigned(std::string_view text, size_t& pos, unsigned& value) {
   using coords_detail::is_digit;
   size_t p = pos;
   const size_t end = text.size();
@@ -292,7 +296,7 @@ QUORLAN_HOT inline bool shift_coordinate(double coordinate, double offset, int& 
 // multiplying back below 2^27), so it rounds to the same whole number.
 struct PreparedOffset {
   double offset = 0.0;
-  bool whole = false;    // moves are additions of `units`
+  bool whole = false;  // moves are additions of `units`
   std::int64_t units = 0;
 };
 PreparedOffset prepare_offset(double offset);

@@ -105,8 +105,7 @@ ConversionStatus emit_drill_hits(const JobSettings& job, InputFile& drill, Outpu
       int y = 0;
       if (job.offset_active && parse_shifted_hit(job, line, x, y)) {
         char* at = reserve_output(target, 2 + 2 * kMaxNumberText + 5);
-        if (at != nullptr)
-          target.used += static_cast<size_t>(format_hit(at, x, y, "D03*\n") - at);
+        if (at != nullptr) target.used += static_cast<size_t>(format_hit(at, x, y, "D03*\n") - at);
       } else {
         put(target, line);
         put(target, "D03*\n");

@@ -127,8 +127,23 @@ char* reserve_output_slow(OutputFile& out, size_t size) {
 }
 
 void put_format(OutputFile& out, const char* format, ...) {
+  // Formatted straight into the buffer when it fits the room there, which
+  // it nearly always does; otherwise through a string of its own.
+  constexpr size_t kRoom = 512;
   va_list args;
   va_start(args, format);
+  char* at = reserve_output(out, kRoom);
+  if (at != nullptr) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(at, kRoom, format, copy);
+    va_end(copy);
+    if (n >= 0 && static_cast<size_t>(n) < kRoom) {
+      out.used += static_cast<size_t>(n);
+      va_end(args);
+      return;
+    }
+  }
   std::string text = format_text_v(format, args);
   va_end(args);
   put(out, text);

@@ -15,7 +15,8 @@ constexpr size_t kInputSlack = 64;
 // Closes itself when it goes out of scope.
 struct InputFile {
   int fd = -1;
-  std::string buffer;  // data, then kInputSlack bytes more once anything was read
+  // The data read, then kInputSlack bytes more once anything was read.
+  std::string buffer;
   size_t pos = 0;    // next unread byte in buffer
   size_t end = 0;    // one past the last valid byte in buffer
   bool at_eof = false;
