@@ -5,6 +5,7 @@
 // goes to the out-of-line versions, and from there to the C library.
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -89,6 +90,20 @@ inline unsigned decimal_length(std::uint32_t value) {
   return length;
 }
 
+// "0000" to "9999", for the last four digits of the common five- and
+// six-digit coordinates.
+constexpr std::array<char, 40000> make_digit_quads() {
+  std::array<char, 40000> quads{};
+  for (int i = 0; i < 10000; ++i) {
+    quads[4 * i] = static_cast<char>('0' + i / 1000);
+    quads[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
+    quads[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+    quads[4 * i + 3] = static_cast<char>('0' + i % 10);
+  }
+  return quads;
+}
+inline constexpr std::array<char, 40000> kDigitQuads = make_digit_quads();
+
 // Writes two digits, 00 to 99.
 QUORLAN_HOT inline char* put_pair(char* at, std::uint32_t pair) {
   std::memcpy(at, kDigitPairs + 2 * pair, 2);
@@ -96,7 +111,7 @@ QUORLAN_HOT inline char* put_pair(char* at, std::uint32_t pair) {
 }
 
 // Writes the decimal form of `value` at `at` and returns its end: split in
-// pairs of digits with a few comparisons and multiplications, the common
+// groups of digits with a few comparisons and multiplications, the common
 // lengths of coordinates first.
 QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
   if (value < 10000) {
@@ -115,9 +130,6 @@ QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
     return put_pair(at, value % 100);
   }
   if (value < 100000000) {
-    // The quotients are taken from the value itself, not one from another,
-    // so that they are ready at once.
-    const std::uint32_t hundreds = value / 100;
     const std::uint32_t high = value / 10000;  // 1 to 9999
     if (high < 100) {
       if (high < 10)
@@ -132,8 +144,8 @@ QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
         at = put_pair(at, top);
       at = put_pair(at, high % 100);
     }
-    at = put_pair(at, hundreds - high * 100);
-    return put_pair(at, value - hundreds * 100);
+    std::memcpy(at, kDigitQuads.data() + 4 * (value - high * 10000), 4);
+    return at + 4;
   }
   char* end = at + decimal_length(value);
   digits_backward(end, value);

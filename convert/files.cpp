@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr size_t kOutputBufferSize = 1 << 18;
+constexpr size_t kOutputBufferSize = 1 << 20;
 
 bool has_nul(const std::string& name) { return name.find('\0') != std::string::npos; }
 
