@@ -244,12 +244,14 @@ QUORLAN_HOT inline bool scan_double(std::string_view text, size_t& pos, double& 
 // ends_plain_number).
 QUORLAN_HOT inline bool read_whole(const char*& at, std::int32_t& value, char& next) {
   const char* p = at;
-  const bool negative = *p == '-';
-  if (negative || *p == '+') ++p;
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
   unsigned count = 0;
   std::uint32_t digits = 0;
   if (!coords_detail::leading_digits(p, count, digits, next)) return false;
-  value = negative ? -static_cast<std::int32_t>(digits) : static_cast<std::int32_t>(digits);
+  std::int32_t v = static_cast<std::int32_t>(digits);
+  if (negative) v = -v;
+  value = v;
   at = p + count;
   return true;
 }
