@@ -574,12 +574,17 @@ TEST(CoordsDiff, ConvertedDrawingsMatchLineByLineModel) {
   const std::string drawing = random_drawing(r, 60000);  // about 1 MB: several buffer fills
   const std::string header =
       "G04 layer *\n%FSLAX24Y24*%\n%MOIN*%\n%ADD10C,0.0100*%\nG90*\n%LPD*%\n";
-  dir.write("layer.gbr", header + drawing + "M00*\nM02*\n");
+  // Lines after "M00*" are not used; they keep it away from the end of the
+  // file, where the reader takes the slow way.
+  std::string after = "M00*\n";
+  for (int i = 0; i < 100; ++i) after += "X1Y1D02*\nX2Y2D01*\n";
+  after += "M02*\n";
+  dir.write("layer.gbr", header + drawing + after);
   dir.write("drill_file.drl", "M48\nINCH,LZ\nT1C0.035\n%\nG90\nT1\nX012345Y023456\nM30\n");
   dir.write(
       "board_outline.grb",
       "%FSLAX24Y24*%\n%MOIN*%\nG54D10*\nX0Y0D02*\nX100Y0D01*\nG04 -------------- Draw Parts\n");
-  dir.write("top_solder_mask.grb", header + drawing + "M00*\nM02*\n");
+  dir.write("top_solder_mask.grb", header + drawing + after);
   const std::vector<Offset> offsets = {{0.0, 0.0}, {0.5, -0.25}, {-0.00005, 0.00015}, {1e5, 0.0}};
   RunResult run =
       run_quorlan(dir.path(), {"N1", "N2", "N4", "Dlayer.gbr", "O0.5,-0.25", "Dlayer.gbr",
@@ -608,6 +613,73 @@ TEST(CoordsDiff, ConvertedDrawingsMatchLineByLineModel) {
   }
   expect_same_lines(section(dir.read("top_smask_poly.gbr"), "\n%LPC*%\n\n", "\nM00*\nM02*\n"),
                     expected_mask, "mask");
+}
+
+// The region writer of the outline and mask conversions on the same lines:
+// every move after the first written line starts a region, selects are
+// dropped, "G01" prefixes removed, the Draw Parts marker ends it all.
+std::string reference_regions(const std::vector<std::string>& lines) {
+  const std::string marker = "G04 -------------- Draw Parts";
+  std::string out = "G04 Begin outline 1 *\n\nG36*\n";
+  unsigned region = 1;
+  bool written = false;
+  char text[128];
+  for (std::string line : lines) {
+    if (written && line.find("D02") != std::string::npos) {
+      std::snprintf(text, sizeof text,
+                    "G37*\nG04 End outline %u *\n\nG04 Begin outline %u *\nG36*\n", region,
+                    region + 1);
+      out += text;
+      ++region;
+    }
+    if (line.find("G54D") != std::string::npos) continue;
+    if (line.find(marker) != std::string::npos) {
+      std::snprintf(text, sizeof text, "G37*\nG04 End outline %u *\n", region);
+      return out + text;
+    }
+    if (line.rfind("G01", 0) == 0) line.erase(0, 3);
+    out += line + "\n";
+    written = true;
+  }
+  return out + "(no marker)";
+}
+
+TEST(CoordsDiff, OutlineRegionsMatchLineByLineModel) {
+  Random r;
+  TempDir dir;
+  std::string drawing;
+  for (int i = 0; i < 60000; ++i) {
+    std::string line;
+    switch (r.below(12)) {
+      case 0:
+        line = r.pick({"G54D11*", "XG54D1*", "G04 a note *", "", "G01*", "X1D02Y2*", "D0", "D023*",
+                       "G01D02", "G04 -------------- Draw", "G54", "Y5D2*", "G01G54D10*"});
+        break;
+      case 1:
+        line = "X" + r.digits(200 + r.below(400)) + r.pick({"D02*", "D01*"});
+        break;
+      case 2:
+      case 3:
+        line = std::string(r.chance(40) ? "G01" : "") + "X" + r.digits(1 + r.below(6)) + "Y" +
+               r.digits(1 + r.below(6)) + "D02*";
+        break;
+      default:
+        line = std::string(r.chance(20) ? "G01" : "") + "X" + r.digits(1 + r.below(6)) + "Y" +
+               r.digits(1 + r.below(6)) + "D01*";
+        break;
+    }
+    if (r.chance(5)) line = r.pick({" ", "\t", " \t "}) + line;
+    drawing += line + (r.chance(10) ? "\r\n" : "\n");
+  }
+  // The parts drawing after the marker is not used.
+  drawing += "G01G04 -------------- Draw Parts\n";
+  for (int i = 0; i < 100; ++i) drawing += "X1Y1D02*\nX2Y2D01*\n";
+  dir.write("board_outline.grb",
+            "G04 header *\n%FSLAX24Y24*%\n%MOIN*%\n%ADD10C,0.0100*%\nG90*\nG54D10*\n" + drawing);
+  RunResult run = run_quorlan(dir.path(), {"N2", "N3", "N4"});
+  ASSERT_EQ(run.exit_status, 0) << run.output;
+  expect_same_lines(section(dir.read("outline_poly.gbr"), "\n%LPD*%\n\n", "\nM00*\nM02*\n"),
+                    reference_regions(reference_lines(drawing)), "outline");
 }
 
 }  // namespace
