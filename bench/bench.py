@@ -140,7 +140,7 @@ def main():
     parser.add_argument("--measure", required=True, help="the command timer")
     parser.add_argument("--scratch", required=True,
                         help="directory for the generated job and the outputs")
-    parser.add_argument("--runs", type=int, default=5, help="timed runs per scenario")
+    parser.add_argument("--runs", type=int, default=7, help="timed runs per scenario")
     parser.add_argument("--only", default="", help="comma-separated scenario keys")
     args = parser.parse_args()
 
