@@ -11,8 +11,10 @@ Usually run through `cmake --build build --target bench`; see bench/README.md.
 """
 
 import argparse
+import filecmp
 import os
 import platform
+import re
 import shutil
 import statistics
 import subprocess
@@ -97,6 +99,29 @@ def generate(generator, data_dir):
     print(f"generated in {time.perf_counter() - started:.1f} s", flush=True)
 
 
+def same_outputs(scenario, quorlan, reference, data_dir, work_dir):
+    """Runs both binaries on the scenario, each in a directory of its own, with
+    the run stamp fixed; True when their exit statuses, console output (elapsed
+    time masked) and every file they wrote are the same."""
+    env = dict(os.environ, SOURCE_DATE_EPOCH="1236002865")
+    runs = []
+    for name, binary in (("new", quorlan), ("reference", reference)):
+        directory = os.path.join(work_dir, name)
+        shutil.rmtree(directory, ignore_errors=True)
+        os.makedirs(directory)
+        run = subprocess.run([binary, "SP" + data_dir] + scenario.commands, cwd=directory,
+                             env=env, capture_output=True)
+        console = re.sub(rb"in [0-9]+\.[0-9]+ Sec", b"in X Sec", run.stdout)
+        runs.append((run.returncode, console, sorted(os.listdir(directory)), directory))
+    (status, console, files, new_dir), (ref_status, ref_console, ref_files, ref_dir) = runs
+    same = (status, console, files) == (ref_status, ref_console, ref_files) and all(
+        filecmp.cmp(os.path.join(new_dir, f), os.path.join(ref_dir, f), shallow=False)
+        for f in files)
+    shutil.rmtree(new_dir)
+    shutil.rmtree(ref_dir)
+    return same
+
+
 def run_scenario(scenario, quorlan, cat, data_dir, work_dir, runs):
     inputs = [os.path.join(data_dir, name) for name in scenario.inputs]
     input_bytes = sum(os.path.getsize(path) for path in inputs)
@@ -142,6 +167,9 @@ def main():
                         help="directory for the generated job and the outputs")
     parser.add_argument("--runs", type=int, default=7, help="timed runs per scenario")
     parser.add_argument("--only", default="", help="comma-separated scenario keys")
+    parser.add_argument("--same-as", default="",
+                        help="a reference quorlan binary: check first that every scenario "
+                             "writes exactly what it writes")
     args = parser.parse_args()
 
     global MEASURE
@@ -164,11 +192,19 @@ def main():
           f"{os.getloadavg()[0]:.2f} at start")
     for scenario in chosen:
         print(f"  {scenario.key:5} {scenario.title}")
+    failures = []
+    if args.same_as:
+        reference = os.path.abspath(args.same_as)
+        for scenario in chosen:
+            same = same_outputs(scenario, quorlan, reference, data_dir, work_dir)
+            print(f"  {scenario.key:5} output {'identical to' if same else 'DIFFERS FROM'} "
+                  f"{reference}", flush=True)
+            if not same:
+                failures.append(f"{scenario.key}: output differs from the reference")
     print("wall times are medians; 'x cat' is the ratio of the wall medians; the CPU columns "
           "(user + system) are for reference")
     print(f"{'':5}{'input MB':>9} {'wall s':>7} {'MB/s':>6} {'peak RSS':>10} {'cat s':>6} "
           f"{'x cat':>6} {'target':>7} {'cpu s':>7} {'cat cpu':>7} {'x cat':>6}")
-    failures = []
     for scenario in chosen:
         input_bytes = run_scenario(scenario, quorlan, cat, data_dir, work_dir, args.runs)
         median = statistics.median(scenario.times)

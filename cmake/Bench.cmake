@@ -1,6 +1,11 @@
 # `cmake --build build --target bench`: generates a large board job under the
-# build tree (once) and times quorlan on it against `cat`. See bench/README.md.
+# build tree (once) and times quorlan on it against `cat`. With
+# -DQUORLAN_BENCH_REFERENCE=/path/to/other/quorlan it first checks that every
+# scenario writes exactly what that binary writes. See bench/README.md.
 find_package(Python3 COMPONENTS Interpreter)
+
+set(QUORLAN_BENCH_REFERENCE "" CACHE FILEPATH
+    "A quorlan binary whose output the benchmark scenarios must match")
 
 add_executable(quorlan_bench_generate EXCLUDE_FROM_ALL bench/generate.cpp)
 quorlan_warnings(quorlan_bench_generate)
@@ -14,6 +19,7 @@ if(Python3_Interpreter_FOUND)
             --generate $<TARGET_FILE:quorlan_bench_generate>
             --measure $<TARGET_FILE:quorlan_bench_measure>
             --scratch ${CMAKE_BINARY_DIR}/bench
+            $<$<BOOL:${QUORLAN_BENCH_REFERENCE}>:--same-as=${QUORLAN_BENCH_REFERENCE}>
     DEPENDS quorlan quorlan_bench_generate quorlan_bench_measure
     USES_TERMINAL
     VERBATIM)

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr size_t kOutputBufferSize = 1 << 20;
+// Runs of text at least this long skip the output buffer.
+constexpr size_t kBulkWrite = 1 << 15;
 
 bool has_nul(const std::string& name) { return name.find('\0') != std::string::npos; }
 
@@ -30,9 +32,6 @@ void flush_buffer(OutputFile& out) {
   if (!out.failed && !write_all(out.fd, out.buffer.data(), out.used)) out.failed = true;
   out.used = 0;
 }
-
-// Runs of text at least this long skip the output buffer.
-constexpr size_t kBulkWrite = 1 << 15;
 
 bool same_file(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;

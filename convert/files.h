@@ -127,11 +127,12 @@ enum class LineAction {
 // Runs a conversion loop's common cases straight over the buffered input.
 // Every complete line that read_line would return as it is (at most 254
 // characters, ended by a bare line feed, not starting with a blank or a tab)
-// is shown to `handler.look(line)`, where the line feed after `line` may be
-// read too. Lines to keep are copied in runs; for kReplace the run so far is
-// written and then `handler.replace(out)` is called. The scan stops before a
-// line the handler stops at, a line read_line would change, or a line that
-// is not wholly in the buffer; the loop goes on from there with read_line.
+// is shown to `handler.look(line)`; the line lies in the input buffer, so its
+// line feed and kInputSlack bytes from any place in it may be read. Lines to
+// keep are copied in runs; for kReplace the run so far is written and then
+// `handler.replace(out)` is called. The scan stops before a line the handler
+// stops at, a line read_line would change, or a line that is not wholly in
+// the buffer; the loop goes on from there with read_line.
 template <typename Handler>
 void scan_lines(InputFile& in, OutputFile& out, Handler& handler) {
   const char* data = in.buffer.data();
