@@ -55,7 +55,7 @@ QUORLAN_HOT inline bool leading_digits(const char* text, unsigned& count, std::u
              32;
     count = n;
     value = static_cast<std::uint32_t>(digits);
-    next = static_cast<char>(chunk >> (8 * n));
+    next = text[n];
     return true;
   }
 }
@@ -114,22 +114,7 @@ QUORLAN_HOT inline char* put_pair(char* at, std::uint32_t pair) {
 // groups of digits with a few comparisons and multiplications, the common
 // lengths of coordinates first.
 QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
-  if (value < 10000) {
-    if (value < 100) {
-      if (value < 10) {
-        *at = static_cast<char>('0' + value);
-        return at + 1;
-      }
-      return put_pair(at, value);
-    }
-    const std::uint32_t high = value / 100;
-    if (high < 10)
-      *at++ = static_cast<char>('0' + high);
-    else
-      at = put_pair(at, high);
-    return put_pair(at, value % 100);
-  }
-  if (value < 100000000) {
+  if (value - 10000 < 100000000 - 10000) {  // five to eight digits
     const std::uint32_t high = value / 10000;  // 1 to 9999
     if (high < 100) {
       if (high < 10)
@@ -146,6 +131,21 @@ QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
     }
     std::memcpy(at, kDigitQuads.data() + 4 * (value - high * 10000), 4);
     return at + 4;
+  }
+  if (value < 10000) {
+    if (value < 100) {
+      if (value < 10) {
+        *at = static_cast<char>('0' + value);
+        return at + 1;
+      }
+      return put_pair(at, value);
+    }
+    const std::uint32_t high = value / 100;
+    if (high < 10)
+      *at++ = static_cast<char>('0' + high);
+    else
+      at = put_pair(at, high);
+    return put_pair(at, value % 100);
   }
   char* end = at + decimal_length(value);
   digits_backward(end, value);
@@ -245,7 +245,7 @@ QUORLAN_HOT inline bool scan_double(std::string_view text, size_t& pos, double& 
 QUORLAN_HOT inline bool read_whole(const char*& at, std::int32_t& value, char& next) {
   const char* p = at;
   bool negative = false;
-  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  if (static_cast<unsigned char>(*p) < '0' && (*p == '-' || *p == '+')) negative = *p++ == '-';
   unsigned count = 0;
   std::uint32_t digits = 0;
   if (!coords_detail::leading_digits(p, count, digits, next)) return false;

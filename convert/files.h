@@ -102,13 +102,12 @@ void put_bulk(OutputFile& out, std::string_view text);
 inline std::uint64_t line_feed_mask(const char* data) {
 #if defined(__SSE2__)
   const __m128i feed = _mm_set1_epi8('\n');
-  std::uint64_t mask = 0;
-  for (int i = 0; i < 4; ++i) {
+  auto bits = [&](int i) {
     __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
-    auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed)));
-    mask |= static_cast<std::uint64_t>(bits) << (16 * i);
-  }
-  return mask;
+    return static_cast<std::uint64_t>(
+        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, feed))));
+  };
+  return bits(0) | bits(1) << 16 | bits(2) << 32 | bits(3) << 48;
 #else
   std::uint64_t mask = 0;
   for (int i = 0; i < 64; ++i)
@@ -126,8 +125,9 @@ enum class LineAction {
 
 // Runs a conversion loop's common cases straight over the buffered input.
 // Every complete line that read_line would return as it is (at most 254
-// characters, ended by a bare line feed, not starting with a blank or a tab)
-// is shown to `handler.look(line)`; the line lies in the input buffer, so its
+// characters, ended by a bare line feed, not starting with a blank or a tab;
+// a few other lines, empty ones for example, are left to read_line too) is
+// shown to `handler.look(line)`; the line lies in the input buffer, so its
 // line feed and kInputSlack bytes from any place in it may be read. Lines to
 // keep are copied in runs; for kReplace the run so far is written and then
 // `handler.replace(out)` is called. The scan stops before a line the handler
@@ -138,17 +138,19 @@ void scan_lines(InputFile& in, OutputFile& out, Handler& handler) {
   const char* data = in.buffer.data();
   size_t kept = in.pos;  // the run of kept lines not written yet starts here
   size_t line = in.pos;  // the line looked at starts here
+  const size_t end = in.end;
   auto scan = [&] {
-    for (size_t block = in.pos; block + 64 <= in.end; block += 64) {
+    for (size_t block = in.pos; block + 64 <= end; block += 64) {
       std::uint64_t feeds = line_feed_mask(data + block);
       while (feeds != 0) {
         size_t feed = block + static_cast<size_t>(std::countr_zero(feeds));
         feeds &= feeds - 1;
-        size_t length = feed - line;
-        if (length >= kDataPiece || data[line] == ' ' || data[line] == '\t' ||
-            (length > 0 && data[feed - 1] == '\r'))
-          return;
-        LineAction action = handler.look(std::string_view(data + line, length));
+        // Lines starting with a blank or a tab, which read_line skips, go
+        // the slow way, and so (to keep one test) do lines starting with any
+        // other character up to the blank: empty lines among them, so that
+        // the character before the line feed is this line's own.
+        if (static_cast<unsigned char>(data[line]) <= ' ' || data[feed - 1] == '\r') return;
+        LineAction action = handler.look(std::string_view(data + line, feed - line));
         if (action == LineAction::kStop) return;
         if (action == LineAction::kReplace) {
           if (line > kept) put_bulk(out, std::string_view(data + kept, line - kept));
@@ -157,7 +159,10 @@ void scan_lines(InputFile& in, OutputFile& out, Handler& handler) {
         }
         line = feed + 1;
       }
-      if (block + 64 - line >= kDataPiece) return;  // a long line: read_line cuts it up
+      // A line still open this far before the next block could end there
+      // with more than 254 characters: read_line cuts such lines up. So every
+      // line ended in a block is short enough.
+      if (block + 64 - line > kDataPiece - 64) return;
     }
   };
   scan();
