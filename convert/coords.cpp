@@ -83,9 +83,7 @@ bool scan_unsigned_general(std::string_view text, size_t& pos, unsigned& value) 
 
 }  // namespace coords_detail
 
-double round_diameter(double diameter) {
-  return std::trunc(diameter * 10000.0 + 0.5) / 10000.0;
-}
+double round_diameter(double diameter) { return std::trunc(diameter * 10000.0 + 0.5) / 10000.0; }
 
 PreparedOffset prepare_offset(double offset) {
   PreparedOffset prepared;
@@ -98,6 +96,21 @@ PreparedOffset prepare_offset(double offset) {
   prepared.whole = true;
   prepared.units = static_cast<std::int64_t>(nearest);
   return prepared;
+}
+
+DecimalOffset prepare_decimal_offset(const PreparedOffset& offset) {
+  DecimalOffset decimal;
+  constexpr std::int64_t kLimit = 10000000;  // 10^7
+  if (!offset.whole || offset.units <= -kLimit || offset.units >= kLimit) return decimal;
+  decimal.usable = true;
+  for (int side = 0; side < 2; ++side) {
+    std::int64_t addend = side == 0 ? offset.units : -offset.units;
+    decimal.complement[side] = addend < 0;
+    std::uint64_t value = static_cast<std::uint64_t>(addend < 0 ? 100000000 + addend : addend);
+    for (int digit = 0; digit < 8; ++digit, value /= 10)
+      decimal.addend[side] |= (value % 10) << (8 * digit);
+  }
+  return decimal;
 }
 
 void append_int(std::string& out, int value) {

@@ -27,6 +27,29 @@ inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
 // lowest of a word.
 constexpr bool kLittleEndian = std::endian::native == std::endian::little;
 
+// How many of the 8 bytes of `chunk` (the first in the lowest byte) are
+// digits before the first one that is not, 0 to 8. A byte is not a digit
+// when taking '0' off it or adding 0x46 to it sets its top bit; borrows and
+// carries only come from such a byte, so the first one found is exact.
+QUORLAN_HOT inline unsigned leading_digit_count(std::uint64_t chunk) {
+  const std::uint64_t not_digit =
+      ((chunk - 0x3030303030303030u) | (chunk + 0x4646464646464646u)) & 0x8080808080808080u;
+  return not_digit == 0 ? 8 : static_cast<unsigned>(std::countr_zero(not_digit)) / 8;
+}
+
+// The value of the first `count` (1 to 7) bytes of `chunk`, all digits: they
+// are moved to the top bytes with zeros before them, pairs of digits formed
+// in every other byte, and the four pairs weighted and added by two
+// multiplications.
+QUORLAN_HOT inline std::uint32_t leading_digits_value(std::uint64_t chunk, unsigned count) {
+  std::uint64_t digits = (chunk - 0x3030303030303030u) << (64 - 8 * count);
+  digits = digits * 10 + (digits >> 8);
+  digits = ((digits & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
+            ((digits >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >>
+           32;
+  return static_cast<std::uint32_t>(digits);
+}
+
 // Reads the digits at the start of the 8 bytes at `text` at once: false when
 // there are none or all 8 are digits (the number may go on), otherwise their
 // count and value, and the character after them.
@@ -37,24 +60,10 @@ QUORLAN_HOT inline bool leading_digits(const char* text, unsigned& count, std::u
   } else {
     std::uint64_t chunk = 0;
     std::memcpy(&chunk, text, 8);
-    // A byte is not a digit when taking '0' off it or adding 0x46 to it sets
-    // its top bit. Borrows and carries only come from such a byte, so the
-    // first one found is exact.
-    const std::uint64_t not_digit =
-        ((chunk - 0x3030303030303030u) | (chunk + 0x4646464646464646u)) & 0x8080808080808080u;
-    if (not_digit == 0) return false;
-    const unsigned n = static_cast<unsigned>(std::countr_zero(not_digit)) / 8;
-    if (n == 0) return false;
-    // The digit values moved to the top n bytes with zeros before them; then
-    // pairs of digits are formed in every other byte, and the four pairs
-    // weighted and added by two multiplications.
-    std::uint64_t digits = (chunk - 0x3030303030303030u) << (64 - 8 * n);
-    digits = digits * 10 + (digits >> 8);
-    digits = ((digits & 0x000000FF000000FFu) * (100 + (1000000ull << 32)) +
-              ((digits >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32))) >>
-             32;
+    const unsigned n = leading_digit_count(chunk);
+    if (n == 0 || n == 8) return false;
     count = n;
-    value = static_cast<std::uint32_t>(digits);
+    value = leading_digits_value(chunk, n);
     next = text[n];
     return true;
   }
@@ -114,7 +123,7 @@ QUORLAN_HOT inline char* put_pair(char* at, std::uint32_t pair) {
 // groups of digits with a few comparisons and multiplications, the common
 // lengths of coordinates first.
 QUORLAN_HOT inline char* format_digits(char* at, std::uint32_t value) {
-  if (value - 10000 < 100000000 - 10000) {  // five to eight digits
+  if (value - 10000 < 100000000 - 10000) {     // five to eight digits
     const std::uint32_t high = value / 10000;  // 1 to 9999
     if (high < 100) {
       if (high < 10)
@@ -256,6 +265,28 @@ QUORLAN_HOT inline bool read_whole(const char*& at, std::int32_t& value, char& n
   return true;
 }
 
+// A whole number as it stands in the text: a sign and one to seven digits.
+struct WholeText {
+  std::uint64_t chunk = 0;  // the eight bytes from the first digit on
+  unsigned count = 0;       // how many of them are the digits
+  bool negative = false;
+};
+
+// read_whole that keeps the digits as text, for format_moved.
+QUORLAN_HOT inline bool read_whole_text(const char*& at, WholeText& number, char& next) {
+  if constexpr (!coords_detail::kLittleEndian) return false;
+  const char* p = at;
+  number.negative = false;
+  if (static_cast<unsigned char>(*p) < '0' && (*p == '-' || *p == '+'))
+    number.negative = *p++ == '-';
+  std::memcpy(&number.chunk, p, 8);
+  number.count = coords_detail::leading_digit_count(number.chunk);
+  if (number.count == 0 || number.count == 8) return false;
+  next = p[number.count];
+  at = p + number.count;
+  return true;
+}
+
 // True when `next`, the character after the digits of a whole number, ends
 // the number for "%lf": not a decimal point, an exponent or the x of "0x".
 inline bool ends_plain_number(char next) {
@@ -322,6 +353,63 @@ QUORLAN_HOT inline bool shift_small_whole(std::int32_t coordinate, const Prepare
   if (!offset.whole) return shift_coordinate(coordinate, offset.offset, result);
   result = static_cast<int>(coordinate + offset.units);
   return true;
+}
+
+// A prepared offset of fewer than 10^7 whole units as eight decimal digits,
+// one per byte with the ones in the lowest: a coordinate of up to seven
+// digits is then moved digit by digit, from its text straight to the text of
+// the result, which is the sum shift_small_whole gives. A negative addend is
+// held as its ten's complement, 10^8 less its size.
+struct DecimalOffset {
+  bool usable = false;
+  // For a coordinate without and with a minus sign: -c + u is -(c - u), so
+  // the digits of c take the addend -u and the sign comes back at the end.
+  std::uint64_t addend[2] = {0, 0};
+  bool complement[2] = {false, false};
+};
+DecimalOffset prepare_decimal_offset(const PreparedOffset& offset);
+
+namespace coords_detail {
+
+// Adds two eight-digit numbers held one digit per byte (ones lowest);
+// `carry` tells whether the top digit carried. With 0xF6 added to every byte,
+// a byte of ten or more carries into the next one as in a written sum and
+// keeps its value less ten; the bytes that did not carry still hold the 0xF6,
+// which is taken off again.
+QUORLAN_HOT inline std::uint64_t add_decimal(std::uint64_t a, std::uint64_t b, bool& carry) {
+  const std::uint64_t sum = a + b;
+  const std::uint64_t carried = sum + 0xF6F6F6F6F6F6F6F6u;
+  carry = carried < sum;
+  return carried - (((carried >> 7) & 0x0101010101010101u) * 0xF6);
+}
+
+}  // namespace coords_detail
+
+// Writes "%d" of the coordinate `number` moved by `offset` (usable) at `at`
+// and returns the end; up to 9 bytes from `at` may be written.
+QUORLAN_HOT inline char* format_moved(char* at, const WholeText& number,
+                                      const DecimalOffset& offset) {
+  const int side = number.negative ? 1 : 0;
+  const std::uint64_t digits =
+      __builtin_bswap64((number.chunk - 0x3030303030303030u) << (64 - 8 * number.count));
+  bool carry = false;
+  std::uint64_t sum = coords_detail::add_decimal(digits, offset.addend[side], carry);
+  bool negative = number.negative;
+  if (offset.complement[side] && !carry) {
+    // The sum is below zero: its size is the ten's complement of the digits,
+    // their nines' complement plus one.
+    sum = coords_detail::add_decimal(0x0909090909090909u - sum, 1, carry);
+    negative = !negative;
+  }
+  if (sum == 0) {
+    *at = '0';
+    return at + 1;
+  }
+  if (negative) *at++ = '-';
+  const unsigned length = 8 - static_cast<unsigned>(std::countl_zero(sum)) / 8;
+  const std::uint64_t text = (__builtin_bswap64(sum) >> (8 * (8 - length))) + 0x3030303030303030u;
+  std::memcpy(at, &text, 8);
+  return at + length;
 }
 
 // The longest text format_int and format_unsigned_02 write.

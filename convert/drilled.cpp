@@ -77,6 +77,13 @@ struct UnmovedDrawing {
 struct MovedDrawing {
   PreparedOffset offset_x;
   PreparedOffset offset_y;
+  // With offsets of fewer than 10^7 units on both axes, the coordinates are
+  // moved from text to text.
+  DecimalOffset decimal_x = prepare_decimal_offset(offset_x);
+  DecimalOffset decimal_y = prepare_decimal_offset(offset_y);
+  bool decimal = decimal_x.usable && decimal_y.usable;
+  WholeText text_x{};
+  WholeText text_y{};
   int x = 0;
   int y = 0;
   unsigned d = 0;
@@ -94,9 +101,16 @@ struct MovedDrawing {
     }
     // The numbers are read eight bytes at a time, which the input buffer
     // allows; the line feed ends a number as the end of the line would.
+    char next = 0;
+    if (decimal) {
+      if (!read_whole_text(at, text_x, next)) return LineAction::kStop;
+      if (next != 'Y') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
+      if (!read_whole_text(++at, text_y, next)) return LineAction::kStop;
+      if (next != 'D') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
+      return read_plain_unsigned(++at, d) ? LineAction::kReplace : LineAction::kStop;
+    }
     std::int32_t line_x = 0;
     std::int32_t line_y = 0;
-    char next = 0;
     if (!read_whole(at, line_x, next)) return LineAction::kStop;
     if (next != 'Y') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
     if (!read_whole(++at, line_y, next)) return LineAction::kStop;
@@ -110,7 +124,18 @@ struct MovedDrawing {
   void replace(OutputFile& copy) const {
     char* at = reserve_output(copy, kMaxDrawText);
     if (at == nullptr) return;
-    char* end = format_draw(at, x, y, d);
+    char* end = at;
+    if (decimal) {
+      *end++ = 'X';
+      end = format_moved(end, text_x, decimal_x);
+      *end++ = 'Y';
+      end = format_moved(end, text_y, decimal_y);
+      *end++ = 'D';
+      end = format_unsigned_02(end, d);
+      *end++ = '*';
+    } else {
+      end = format_draw(at, x, y, d);
+    }
     *end++ = '\n';
     copy.used += static_cast<size_t>(end - at);
   }

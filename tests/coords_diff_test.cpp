@@ -370,6 +370,46 @@ TEST(CoordsDiff, PreparedOffsetsMoveLikeTheDefinition) {
   wrong.report("moves");
 }
 
+// Coordinates moved from text to text by whole-unit offsets, against the
+// definition and printf.
+TEST(CoordsDiff, DecimalMovesMatchTheDefinition) {
+  Random r;
+  Mismatches wrong;
+  std::vector<std::int64_t> units = {0, 1, -1, 5000, -5000, 9999999, -9999999, 4999, -10000};
+  for (int i = 0; i < 200; ++i)
+    units.push_back(static_cast<std::int64_t>(r.below(19999999)) - 9999999);
+  for (std::int64_t unit : units) {
+    PreparedOffset offset = prepare_offset(static_cast<double>(unit) / 10000.0);
+    ASSERT_TRUE(offset.whole) << unit;
+    DecimalOffset decimal = prepare_decimal_offset(offset);
+    ASSERT_TRUE(decimal.usable) << unit;
+    for (int i = 0; i < 5000; ++i) {
+      std::string digits = r.digits(1 + r.below(7));
+      std::string text = r.pick({"", "", "", "-", "+"}) + digits + "Y" + r.digits(8);
+      const char* at = text.data();
+      WholeText number;
+      char next = 0;
+      if (!read_whole_text(at, number, next) || next != 'Y') {
+        wrong.add(shown(text) + " not read");
+        continue;
+      }
+      double coordinate = 0.0;
+      std::sscanf(text.c_str(), "%lf", &coordinate);
+      int expected = 0;
+      ASSERT_TRUE(reference_shift(coordinate, offset.offset, expected));
+      std::string moved(16, '\0');
+      moved.resize(static_cast<size_t>(format_moved(moved.data(), number, decimal) - moved.data()));
+      char printed[16];
+      std::snprintf(printed, sizeof printed, "%d", expected);
+      if (moved != printed)
+        wrong.add(shown(text) + " by " + std::to_string(unit) + ": " + moved + ", not " + printed);
+    }
+  }
+  EXPECT_FALSE(prepare_decimal_offset(prepare_offset(1000.0)).usable);   // 10^7 units
+  EXPECT_FALSE(prepare_decimal_offset(prepare_offset(0.00005)).usable);  // half a unit
+  wrong.report("decimal moves");
+}
+
 // A draw line as the drilled copies move it, with sscanf and printf: a "G01"
 // prefix dropped, "X%lfY%lfD%u" moved and written "X%dY%dD%02u*", anything
 // that does not read whole (or whose D code does not fit) left as it is.
@@ -585,10 +625,13 @@ TEST(CoordsDiff, ConvertedDrawingsMatchLineByLineModel) {
       "board_outline.grb",
       "%FSLAX24Y24*%\n%MOIN*%\nG54D10*\nX0Y0D02*\nX100Y0D01*\nG04 -------------- Draw Parts\n");
   dir.write("top_solder_mask.grb", header + drawing + after);
-  const std::vector<Offset> offsets = {{0.0, 0.0}, {0.5, -0.25}, {-0.00005, 0.00015}, {1e5, 0.0}};
-  RunResult run =
-      run_quorlan(dir.path(), {"N1", "N2", "N4", "Dlayer.gbr", "O0.5,-0.25", "Dlayer.gbr",
-                               "O-0.00005,0.00015", "Dlayer.gbr", "O1e5,0", "Dlayer.gbr"});
+  // Whole units both ways (moved as text), halves and a far offset (moved
+  // through doubles).
+  const std::vector<Offset> offsets = {
+      {0.0, 0.0}, {0.5, -0.25}, {-0.7531, -999.9999}, {-0.00005, 0.00015}, {1e5, 0.0}};
+  RunResult run = run_quorlan(
+      dir.path(), {"N1", "N2", "N4", "Dlayer.gbr", "O0.5,-0.25", "Dlayer.gbr", "O-0.7531,-999.9999",
+                   "Dlayer.gbr", "O-0.00005,0.00015", "Dlayer.gbr", "O1e5,0", "Dlayer.gbr"});
   ASSERT_EQ(run.exit_status, 0) << run.output;
 
   const std::vector<std::string> lines = reference_lines(drawing);
@@ -597,7 +640,8 @@ TEST(CoordsDiff, ConvertedDrawingsMatchLineByLineModel) {
   ASSERT_EQ(end, lines.size()) << "the drawing must not end early";
 
   const std::vector<std::string> copies = {"layer_drilled.gbr", "layer_drilledOf1.gbr",
-                                           "layer_drilledOf2.gbr", "layer_drilledOf3.gbr"};
+                                           "layer_drilledOf2.gbr", "layer_drilledOf3.gbr",
+                                           "layer_drilledOf4.gbr"};
   for (size_t c = 0; c < copies.size(); ++c) {
     std::string expected = "%LPD*%\n";
     for (const std::string& line : lines)
