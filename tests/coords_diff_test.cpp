@@ -323,7 +323,8 @@ bool reference_shift(double coordinate, double offset, int& result) {
   return true;
 }
 
-// Offsets a thousandth of a unit or less from a half, and ordinary ones.
+// Offsets at a half unit, a few steps of a double from one, and about a
+// millionth of a unit from one, with ordinary, huge and not finite ones.
 std::vector<double> test_offsets(Random& r) {
   std::vector<double> offsets = {0.0,      -0.0,       0.5,      0.25,     -0.0123, 3.3,
                                  0.1,      1.0,        0.00005,  -0.00005, 0.00015, 10000.0,
