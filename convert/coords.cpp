@@ -1,20 +1,19 @@
 #include "convert/coords.h"
 
-#include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <limits>
+
+namespace coords_detail {
 
 namespace {
 
 bool is_space(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
 
-// Exact powers of ten: a decimal with at most 15 significant digits and at most
-// 22 decimals divided by one of these is correctly rounded, as strtod is.
+// Exact powers of ten: a decimal with at most 15 significant digits and at
+// most 22 decimals divided by one of these is correctly rounded, as strtod is.
 constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
@@ -31,28 +30,7 @@ bool scan_double_library(std::string_view text, size_t& pos, double& value) {
 
 }  // namespace
 
-bool scan_unsigned(std::string_view text, size_t& pos, unsigned& value) {
-  size_t p = pos;
-  while (p < text.size() && is_space(text[p])) ++p;
-  bool negative = false;
-  if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
-    negative = text[p] == '-';
-    ++p;
-  }
-  if (p >= text.size() || !is_digit(text[p])) return false;
-  std::uint64_t v = 0;
-  bool too_big = false;
-  for (; p < text.size() && is_digit(text[p]); ++p) {
-    v = v * 10 + static_cast<unsigned>(text[p] - '0');
-    if (v > std::numeric_limits<unsigned>::max()) too_big = true, v = 0;
-  }
-  if (too_big || (negative && v != 0)) return false;
-  value = static_cast<unsigned>(v);
-  pos = p;
-  return true;
-}
-
-bool scan_double(std::string_view text, size_t& pos, double& value) {
+bool scan_double_general(std::string_view text, size_t& pos, double& value) {
   size_t p = pos;
   bool negative = false;
   if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
@@ -82,35 +60,69 @@ bool scan_double(std::string_view text, size_t& pos, double& value) {
   return true;
 }
 
-double round_diameter(double diameter) {
-  return std::trunc(diameter * 10000.0 + 0.5) / 10000.0;
-}
-
-bool shift_coordinate(double coordinate, double offset, int& result) {
-  double moved = (coordinate / 10000.0 + offset) * 10000.0;
-  double rounded = moved >= 0 ? std::trunc(moved + 0.5) : -std::trunc(-moved + 0.5);
-  if (!std::isfinite(rounded) || rounded < std::numeric_limits<int>::min() ||
-      rounded > std::numeric_limits<int>::max())
-    return false;
-  result = static_cast<int>(rounded);
+bool scan_unsigned_general(std::string_view text, size_t& pos, unsigned& value) {
+  size_t p = pos;
+  while (p < text.size() && is_space(text[p])) ++p;
+  bool negative = false;
+  if (p < text.size() && (text[p] == '+' || text[p] == '-')) {
+    negative = text[p] == '-';
+    ++p;
+  }
+  if (p >= text.size() || !is_digit(text[p])) return false;
+  std::uint64_t v = 0;
+  bool too_big = false;
+  for (; p < text.size() && is_digit(text[p]); ++p) {
+    v = v * 10 + static_cast<unsigned>(text[p] - '0');
+    if (v > std::numeric_limits<unsigned>::max()) too_big = true, v = 0;
+  }
+  if (too_big || (negative && v != 0)) return false;
+  value = static_cast<unsigned>(v);
+  pos = p;
   return true;
 }
 
-namespace {
+}  // namespace coords_detail
 
-template <typename Number>
-void append_decimal(std::string& out, Number value) {
-  size_t old = out.size();
-  out.resize(old + 12);
-  auto r = std::to_chars(out.data() + old, out.data() + out.size(), value);
-  out.resize(static_cast<size_t>(r.ptr - out.data()));
+double round_diameter(double diameter) { return std::trunc(diameter * 10000.0 + 0.5) / 10000.0; }
+
+PreparedOffset prepare_offset(double offset) {
+  PreparedOffset prepared;
+  prepared.offset = offset;
+  if (!(std::fabs(offset) <= 10000.0)) return prepared;  // NaN fails too
+  // Within 7.5e-9 of the exact product, far less than the margin below.
+  const double units = offset * 10000.0;
+  const double nearest = std::nearbyint(units);
+  if (std::fabs(units - nearest) > 0.5 - 1e-6) return prepared;
+  prepared.whole = true;
+  prepared.units = static_cast<std::int64_t>(nearest);
+  return prepared;
 }
 
-}  // namespace
+DecimalOffset prepare_decimal_offset(const PreparedOffset& offset) {
+  DecimalOffset decimal;
+  constexpr std::int64_t kLimit = 10000000;  // 10^7
+  if (!offset.whole || offset.units <= -kLimit || offset.units >= kLimit) return decimal;
+  decimal.usable = true;
+  for (int side = 0; side < 2; ++side) {
+    std::int64_t addend = side == 0 ? offset.units : -offset.units;
+    decimal.complement[side] = addend < 0;
+    std::uint64_t value = static_cast<std::uint64_t>(addend < 0 ? 100000000 + addend : addend);
+    for (int digit = 0; digit < 8; ++digit, value /= 10)
+      decimal.addend[side] |= (value % 10) << (8 * digit);
+  }
+  return decimal;
+}
 
-void append_int(std::string& out, int value) { append_decimal(out, value); }
+void append_int(std::string& out, int value) {
+  size_t old = out.size();
+  out.resize(old + kMaxNumberText);
+  char* end = format_int(out.data() + old, value);
+  out.resize(static_cast<size_t>(end - out.data()));
+}
 
 void append_unsigned_02(std::string& out, unsigned value) {
-  if (value < 10) out.push_back('0');
-  append_decimal(out, value);
+  size_t old = out.size();
+  out.resize(old + kMaxNumberText);
+  char* end = format_unsigned_02(out.data() + old, value);
+  out.resize(static_cast<size_t>(end - out.data()));
 }

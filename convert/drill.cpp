@@ -33,6 +33,27 @@ std::uint64_t aperture_number(unsigned base, unsigned tool) {
   return static_cast<std::uint64_t>(base) + tool;
 }
 
+// Parses "X%lfY%lf" and moves both coordinates by the current offset. False
+// when a value does not parse or a moved one does not fit.
+bool parse_shifted_hit(const JobSettings& job, std::string_view line, int& new_x, int& new_y) {
+  size_t pos = 1;
+  double x = 0.0;
+  double y = 0.0;
+  return begins_with(line, "X") && scan_double(line, pos, x) && pos < line.size() &&
+         line[pos++] == 'Y' && scan_double(line, pos, y) &&
+         shift_coordinate(x, job.offset.x, new_x) && shift_coordinate(y, job.offset.y, new_y);
+}
+
+// Writes "X%dY%d" and `tail` at `at`; returns the end.
+char* format_hit(char* at, int x, int y, std::string_view tail) {
+  *at++ = 'X';
+  at = format_int(at, x);
+  *at++ = 'Y';
+  at = format_int(at, y);
+  for (char c : tail) *at++ = c;
+  return at;
+}
+
 }  // namespace
 
 bool is_tool_suppressed(const JobSettings& job, unsigned tool) {
@@ -68,7 +89,6 @@ ConversionStatus emit_drill_hits(const JobSettings& job, InputFile& drill, Outpu
     if (!read_line(drill, line)) return kPrematureEof;
   } while (!begins_with(line, "G90"));
   bool suppressed = false;
-  std::string hit;
   while (true) {
     if (!read_line(drill, line)) return kPrematureEof;
     if (begins_with(line, "T")) {
@@ -81,32 +101,26 @@ ConversionStatus emit_drill_hits(const JobSettings& job, InputFile& drill, Outpu
                    static_cast<unsigned long long>(aperture_number(aperture_base, tool)));
     }
     if (begins_with(line, "X") && !suppressed) {
-      if (job.offset_active) {
-        hit = shift_hit(job, line);
-        put(target, hit);
+      int x = 0;
+      int y = 0;
+      if (job.offset_active && parse_shifted_hit(job, line, x, y)) {
+        char* at = reserve_output(target, 2 + 2 * kMaxNumberText + 5);
+        if (at != nullptr) target.used += static_cast<size_t>(format_hit(at, x, y, "D03*\n") - at);
       } else {
         put(target, line);
+        put(target, "D03*\n");
       }
-      put(target, "D03*\n");
     }
     if (begins_with(line, "M")) return kDone;
   }
 }
 
 std::string shift_hit(const JobSettings& job, std::string_view line) {
-  size_t pos = 1;
-  double x = 0.0;
-  double y = 0.0;
-  int new_x = 0;
-  int new_y = 0;
-  if (!begins_with(line, "X") || !scan_double(line, pos, x) || pos >= line.size() ||
-      line[pos++] != 'Y' || !scan_double(line, pos, y) ||
-      !shift_coordinate(x, job.offset.x, new_x) || !shift_coordinate(y, job.offset.y, new_y))
-    return std::string(line);
-  std::string out = "X";
-  append_int(out, new_x);
-  out.push_back('Y');
-  append_int(out, new_y);
+  int x = 0;
+  int y = 0;
+  if (!parse_shifted_hit(job, line, x, y)) return std::string(line);
+  std::string out(2 + 2 * kMaxNumberText, '\0');
+  out.resize(static_cast<size_t>(format_hit(out.data(), x, y, "") - out.data()));
   return out;
 }
 

@@ -7,29 +7,139 @@
 
 namespace {
 
-// Parses "X%lfY%lfD%u" and writes the moved form into `out`.
-bool shift_draw_into(const JobSettings& job, std::string_view line, std::string& out) {
+// Parses "X%lfY%lfD%u" and moves both coordinates by the current offset.
+// False when a value does not parse or a moved one does not fit.
+bool parse_shifted_draw(const JobSettings& job, std::string_view line, int& new_x, int& new_y,
+                        unsigned& d) {
   size_t pos = 1;
   double x = 0.0;
   double y = 0.0;
+  return begins_with(line, "X") && scan_double(line, pos, x) && pos < line.size() &&
+         line[pos++] == 'Y' && scan_double(line, pos, y) && pos < line.size() &&
+         line[pos++] == 'D' && scan_unsigned(line, pos, d) &&
+         shift_coordinate(x, job.offset.x, new_x) && shift_coordinate(y, job.offset.y, new_y);
+}
+
+// Writes "X%dY%dD%02u*" at `at`; returns the end.
+QUORLAN_HOT inline char* format_draw(char* at, int x, int y, unsigned d) {
+  *at++ = 'X';
+  at = format_int(at, x);
+  *at++ = 'Y';
+  at = format_int(at, y);
+  *at++ = 'D';
+  at = format_unsigned_02(at, d);
+  *at++ = '*';
+  return at;
+}
+
+constexpr size_t kMaxDrawText = 3 + 3 * kMaxNumberText + 2;
+
+// The moved form of a draw line into `out`; false when it does not parse.
+bool shift_draw_into(const JobSettings& job, std::string_view line, std::string& out) {
+  int x = 0;
+  int y = 0;
   unsigned d = 0;
-  int new_x = 0;
-  int new_y = 0;
-  if (!begins_with(line, "X") || !scan_double(line, pos, x) || pos >= line.size() ||
-      line[pos++] != 'Y' || !scan_double(line, pos, y) || pos >= line.size() ||
-      line[pos++] != 'D' || !scan_unsigned(line, pos, d) ||
-      !shift_coordinate(x, job.offset.x, new_x) || !shift_coordinate(y, job.offset.y, new_y))
-    return false;
-  out.clear();
-  out.push_back('X');
-  append_int(out, new_x);
-  out.push_back('Y');
-  append_int(out, new_y);
-  out.push_back('D');
-  append_unsigned_02(out, d);
-  out.push_back('*');
+  if (!parse_shifted_draw(job, line, x, y, d)) return false;
+  out.resize(kMaxDrawText);
+  out.resize(static_cast<size_t>(format_draw(out.data(), x, y, d) - out.data()));
   return true;
 }
+
+// Writes the moved form of a draw line and its line feed straight into the
+// copy's buffer; false (and nothing written) when it does not parse.
+bool put_shifted_draw(const JobSettings& job, std::string_view line, OutputFile& copy) {
+  int x = 0;
+  int y = 0;
+  unsigned d = 0;
+  if (!parse_shifted_draw(job, line, x, y, d)) return false;
+  char* at = reserve_output(copy, kMaxDrawText);
+  if (at == nullptr) return true;
+  char* end = format_draw(at, x, y, d);
+  *end++ = '\n';
+  copy.used += static_cast<size_t>(end - at);
+  return true;
+}
+
+// The drawing loop's common cases for scan_lines. Without an offset every
+// line is copied, and only one that may be "M00" needs the loop's own look.
+struct UnmovedDrawing {
+  LineAction look(std::string_view line) const {
+    return begins_with(line, "M") ? LineAction::kStop : LineAction::kKeep;
+  }
+  void replace(OutputFile&) const {}
+};
+
+// With an offset, a draw line whose numbers are plain is moved here, exactly
+// as put_shifted_draw would; a line that cannot be a draw, or whose X or Y
+// number is not followed by what a draw needs, is kept as the loop would keep
+// it. Everything else ("M" lines, numbers that are not plain) is left to the
+// loop.
+struct MovedDrawing {
+  PreparedOffset offset_x;
+  PreparedOffset offset_y;
+  // With offsets of fewer than 10^7 units on both axes, the coordinates are
+  // moved from text to text.
+  DecimalOffset decimal_x = prepare_decimal_offset(offset_x);
+  DecimalOffset decimal_y = prepare_decimal_offset(offset_y);
+  bool decimal = decimal_x.usable && decimal_y.usable;
+  WholeText text_x{};
+  WholeText text_y{};
+  int x = 0;
+  int y = 0;
+  unsigned d = 0;
+
+  LineAction look(std::string_view line) {
+    if (line.empty()) return LineAction::kKeep;
+    const char* at = line.data() + 1;
+    if (line[0] == 'G') {
+      if (!begins_with(line, "G01X")) return LineAction::kKeep;
+      at += 3;
+    } else if (line[0] == 'M') {
+      return LineAction::kStop;
+    } else if (line[0] != 'X') {
+      return LineAction::kKeep;
+    }
+    // The numbers are read eight bytes at a time, which the input buffer
+    // allows; the line feed ends a number as the end of the line would.
+    char next = 0;
+    if (decimal) {
+      if (!read_whole_text(at, text_x, next)) return LineAction::kStop;
+      if (next != 'Y') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
+      if (!read_whole_text(++at, text_y, next)) return LineAction::kStop;
+      if (next != 'D') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
+      return read_plain_unsigned(++at, d) ? LineAction::kReplace : LineAction::kStop;
+    }
+    std::int32_t line_x = 0;
+    std::int32_t line_y = 0;
+    if (!read_whole(at, line_x, next)) return LineAction::kStop;
+    if (next != 'Y') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
+    if (!read_whole(++at, line_y, next)) return LineAction::kStop;
+    if (next != 'D') return ends_plain_number(next) ? LineAction::kKeep : LineAction::kStop;
+    if (!read_plain_unsigned(++at, d)) return LineAction::kStop;
+    if (!shift_small_whole(line_x, offset_x, x) || !shift_small_whole(line_y, offset_y, y))
+      return LineAction::kKeep;
+    return LineAction::kReplace;
+  }
+
+  void replace(OutputFile& copy) const {
+    char* at = reserve_output(copy, kMaxDrawText);
+    if (at == nullptr) return;
+    char* end = at;
+    if (decimal) {
+      *end++ = 'X';
+      end = format_moved(end, text_x, decimal_x);
+      *end++ = 'Y';
+      end = format_moved(end, text_y, decimal_y);
+      *end++ = 'D';
+      end = format_unsigned_02(end, d);
+      *end++ = '*';
+    } else {
+      end = format_draw(at, x, y, d);
+    }
+    *end++ = '\n';
+    copy.used += static_cast<size_t>(end - at);
+  }
+};
 
 // Reads the number after "%ADD" and raises `highest` when it is higher.
 void note_aperture(std::string_view line, unsigned& highest) {
@@ -57,7 +167,6 @@ std::string shift_draw(const JobSettings& job, std::string_view line) {
 
 ConversionStatus create_drilled_copies(JobSettings& job, DrilledRequest& request) {
   unsigned highest = 0;
-  std::string moved;
   for (const Offset& offset : request.offsets) {
     job.offset = offset;
     std::string suffix = "_drilled";
@@ -92,12 +201,18 @@ ConversionStatus create_drilled_copies(JobSettings& job, DrilledRequest& request
     ConversionStatus status = emit_tool_apertures(job, drill, copy, base);
     if (status != kDone) return status;
     put(copy, "\nG90*\n");
+    UnmovedDrawing unmoved;
+    MovedDrawing moved{prepare_offset(offset.x), prepare_offset(offset.y)};
     while (true) {
+      if (job.offset_active)
+        scan_lines(gerber, copy, moved);
+      else
+        scan_lines(gerber, copy, unmoved);
       if (!read_line(gerber, line)) return kPrematureEof;
       if (begins_with(line, "M00")) break;
       if (job.offset_active) {
         std::string_view draw = begins_with(line, "G01") ? line.substr(3) : line;
-        if (shift_draw_into(job, draw, moved)) line = moved;
+        if (put_shifted_draw(job, draw, copy)) continue;
       }
       put_line(copy, line);
     }

@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
-constexpr size_t kOutputBufferSize = 1 << 18;
+constexpr size_t kOutputBufferSize = 1 << 20;
+// Runs of text at least this long skip the output buffer.
+constexpr size_t kBulkWrite = 1 << 15;
 
 bool has_nul(const std::string& name) { return name.find('\0') != std::string::npos; }
 
@@ -26,8 +29,8 @@ bool write_all(int fd, const char* data, size_t size) {
 }
 
 void flush_buffer(OutputFile& out) {
-  if (!out.failed && !write_all(out.fd, out.buffer.data(), out.buffer.size())) out.failed = true;
-  out.buffer.clear();
+  if (!out.failed && !write_all(out.fd, out.buffer.data(), out.used)) out.failed = true;
+  out.used = 0;
 }
 
 bool same_file(const struct stat& a, const struct stat& b) {
@@ -97,28 +100,61 @@ bool create_output(const std::string& name, const std::vector<std::string>& prot
   if (out.fd >= 0) ::close(out.fd);
   out.fd = fd;
   out.failed = false;
-  out.buffer.clear();
-  out.buffer.reserve(kOutputBufferSize);
+  out.buffer.assign(kOutputBufferSize, '\0');
+  out.used = 0;
   return true;
 }
 
-void put(OutputFile& out, std::string_view text) {
-  if (out.buffer.size() + text.size() > kOutputBufferSize) {
+void put_slow(OutputFile& out, std::string_view text) {
+  if (out.fd < 0) return;
+  if (text.size() > out.buffer.size() - out.used) {
     flush_buffer(out);
-    if (text.size() > kOutputBufferSize) {
+    if (text.size() > out.buffer.size()) {
       if (!out.failed && !write_all(out.fd, text.data(), text.size())) out.failed = true;
       return;
     }
   }
-  out.buffer.append(text);
+  std::memcpy(out.buffer.data() + out.used, text.data(), text.size());
+  out.used += text.size();
+}
+
+char* reserve_output_slow(OutputFile& out, size_t size) {
+  if (out.fd < 0) return nullptr;
+  flush_buffer(out);
+  if (out.buffer.size() < size) out.buffer.resize(size);
+  return out.buffer.data();
 }
 
 void put_format(OutputFile& out, const char* format, ...) {
+  // Formatted straight into the buffer when it fits the room there, which
+  // it nearly always does; otherwise through a string of its own.
+  constexpr size_t kRoom = 512;
   va_list args;
   va_start(args, format);
+  char* at = reserve_output(out, kRoom);
+  if (at != nullptr) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(at, kRoom, format, copy);
+    va_end(copy);
+    if (n >= 0 && static_cast<size_t>(n) < kRoom) {
+      out.used += static_cast<size_t>(n);
+      va_end(args);
+      return;
+    }
+  }
   std::string text = format_text_v(format, args);
   va_end(args);
   put(out, text);
+}
+
+void put_bulk(OutputFile& out, std::string_view text) {
+  if (text.size() < kBulkWrite || out.fd < 0) {
+    put(out, text);
+    return;
+  }
+  flush_buffer(out);
+  if (!out.failed && !write_all(out.fd, text.data(), text.size())) out.failed = true;
 }
 
 bool finish_output(OutputFile& out) {

@@ -7,19 +7,24 @@
 
 namespace {
 
-constexpr size_t kBufferSize = 1 << 18;
+// A file starts with a small buffer, so that scripts and other short files
+// stay small; one that needs a second fill gets the large one, which keeps
+// read calls few on layers of hundreds of megabytes.
+constexpr size_t kFirstBufferSize = 1 << 16;
+constexpr size_t kBufferSize = 1 << 20;
 
 // Makes at least `want` bytes available after pos, unless the file ends first.
 void fill(InputFile& in, size_t want) {
   if (in.end - in.pos >= want || in.at_eof) return;
-  if (in.buffer.size() < kBufferSize) in.buffer.resize(kBufferSize);
+  const size_t size = in.buffer.empty() ? kFirstBufferSize : kBufferSize;
+  if (in.buffer.size() < size + kInputSlack) in.buffer.resize(size + kInputSlack);
   if (in.pos > 0) {
     std::memmove(in.buffer.data(), in.buffer.data() + in.pos, in.end - in.pos);
     in.end -= in.pos;
     in.pos = 0;
   }
   while (in.end - in.pos < want && !in.at_eof) {
-    ssize_t n = ::read(in.fd, in.buffer.data() + in.end, in.buffer.size() - in.end);
+    ssize_t n = ::read(in.fd, in.buffer.data() + in.end, in.buffer.size() - kInputSlack - in.end);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       in.at_eof = true;
@@ -72,7 +77,7 @@ bool read_piece(InputFile& in, size_t piece, std::string_view& line) {
   return true;
 }
 
-bool read_line(InputFile& in, std::string_view& line) {
+bool read_line_slow(InputFile& in, std::string_view& line) {
   if (!read_piece(in, kDataPiece, line)) return false;
   size_t skip = 0;
   while (skip < line.size() && (line[skip] == ' ' || line[skip] == '\t')) ++skip;

@@ -2,6 +2,33 @@
 
 #include "convert/outline.h"
 
+namespace {
+
+// The drawing loop below, for scan_lines: polarity statements are dropped and
+// "G01" prefixes removed here; a line that may be "M00*" is left to the loop.
+struct MaskDrawing {
+  std::string_view kept;  // what replaces the line: nothing, or the line without "G01"
+
+  LineAction look(std::string_view line) {
+    if (begins_with(line, "M")) return LineAction::kStop;
+    if (begins_with(line, "%LP")) {
+      kept = std::string_view();
+      return LineAction::kReplace;
+    }
+    if (begins_with(line, "G01")) {
+      kept = line.substr(3);
+      return LineAction::kReplace;
+    }
+    return LineAction::kKeep;
+  }
+
+  void replace(OutputFile& target) const {
+    if (kept.data() != nullptr) put_line(target, kept);
+  }
+};
+
+}  // namespace
+
 ConversionStatus convert_mask(JobSettings& job, const std::string& mask_source,
                               const std::string& new_name) {
   InputFile mask;
@@ -33,7 +60,9 @@ ConversionStatus convert_mask(JobSettings& job, const std::string& mask_source,
 
   // The drawing replays the mask's openings under clear polarity; its own
   // polarity statements would turn parts of it dark again, so they go.
+  MaskDrawing drawing;
   while (true) {
+    scan_lines(mask, target, drawing);
     if (!read_line(mask, line)) return kPrematureEof;
     if (begins_with(line, "M00*")) break;
     if (begins_with(line, "%LP")) continue;

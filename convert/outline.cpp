@@ -4,6 +4,38 @@ namespace {
 
 constexpr std::string_view kDrawPartsMarker = "G04 -------------- Draw Parts";
 
+// True when the line holds a move "D02" (looked for only when `moves_split`),
+// a select "G54D" or the Draw Parts marker: one pass over the line for what
+// would otherwise be three searches.
+bool outline_special(std::string_view line, bool moves_split) {
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == 'D') {
+      if (moves_split && line.substr(i, 3) == "D02") return true;
+    } else if (line[i] == 'G') {
+      std::string_view rest = line.substr(i);
+      if (begins_with(rest, "G54D") || begins_with(rest, kDrawPartsMarker)) return true;
+    }
+  }
+  return false;
+}
+
+// The region loop of emit_outline_regions, for scan_lines: lines that start
+// a region, are dropped or end the drawing are left to the loop; the others
+// are written, without a "G01" prefix.
+struct OutlineDrawing {
+  bool& written;
+  std::string_view rest;  // the line without its "G01"
+
+  LineAction look(std::string_view line) {
+    if (outline_special(line, written)) return LineAction::kStop;
+    written = true;
+    if (!begins_with(line, "G01")) return LineAction::kKeep;
+    rest = line.substr(3);
+    return LineAction::kReplace;
+  }
+  void replace(OutputFile& target) const { put_line(target, rest); }
+};
+
 }  // namespace
 
 void put_converted_comment(const JobSettings& job, OutputFile& target) {
@@ -15,8 +47,11 @@ bool emit_outline_regions(InputFile& source, OutputFile& target) {
   unsigned region = 1;
   bool written = false;
   put_format(target, "G04 Begin outline %u *\n\nG36*\n", region);
+  OutlineDrawing drawing{written, {}};
   std::string_view line;
-  while (read_line(source, line)) {
+  while (true) {
+    scan_lines(source, target, drawing);
+    if (!read_line(source, line)) break;
     // The split comes first, so a move on the marker or select line still
     // closes the region before that line is looked at.
     if (written && contains(line, "D02")) {
