@@ -48,13 +48,17 @@ struct Writer {
 };
 
 void Writer::printf_line(const char* format, ...) {
-  char text[256];
   va_list args;
   va_start(args, format);
-  int n = std::vsnprintf(text, sizeof text, format, args);
+  va_list again;
+  va_copy(again, args);
+  int n = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  std::fwrite(text, 1, static_cast<size_t>(n), file);
-  written += static_cast<std::uint64_t>(n);
+  std::string text(static_cast<size_t>(n > 0 ? n : 0), '\0');
+  std::vsnprintf(text.data(), text.size() + 1, format, again);
+  va_end(again);
+  std::fwrite(text.data(), 1, text.size(), file);
+  written += text.size();
 }
 
 std::FILE* create(const std::string& path) {

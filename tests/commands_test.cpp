@@ -8,6 +8,7 @@
 
 #include "app/job_settings.h"
 #include "commands/interpreter.h"
+#include "convert/files.h"
 #include "test_support.h"
 
 namespace {
@@ -126,8 +127,7 @@ TEST(SuppressedDiameters, RefusalsDuplicatesAndRounding) {
 TEST(SuppressedDiameters, TableHasNoFixedCapacity) {
   JobSettings job;
   for (int i = 1; i <= 300; ++i) {
-    char text[32];
-    std::snprintf(text, sizeof text, "X%1.4f", i / 10000.0);
+    std::string text = format_text("X%1.4f", i / 10000.0);
     ASSERT_EQ(run(job, text).result, 1) << text;
   }
   EXPECT_EQ(job.suppressed.size(), 300u);

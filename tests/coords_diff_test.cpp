@@ -296,19 +296,16 @@ TEST(CoordsDiff, FormattingWritesWhatPrintfWrites) {
   for (std::int64_t wide : values) {
     if (wide < INT_MIN || wide > INT_MAX) continue;
     int value = static_cast<int>(wide);
-    char expected[32];
-    std::snprintf(expected, sizeof expected, "%d", value);
+    std::string expected = format_text("%d", value);
     std::string text = "X";
     append_int(text, value);
-    if (text != std::string("X") + expected)
-      wrong.add("%d of " + std::string(expected) + ": " + text);
+    if (text != "X" + expected) wrong.add("%d of " + expected + ": " + text);
 
     unsigned code = static_cast<unsigned>(value);
-    std::snprintf(expected, sizeof expected, "%02u", code);
+    expected = format_text("%02u", code);
     text = "D";
     append_unsigned_02(text, code);
-    if (text != std::string("D") + expected)
-      wrong.add("%02u of " + std::string(expected) + ": " + text);
+    if (text != "D" + expected) wrong.add("%02u of " + expected + ": " + text);
   }
   wrong.report("formatting");
 }
@@ -357,10 +354,8 @@ TEST(CoordsDiff, PreparedOffsetsMoveLikeTheDefinition) {
       bool moved = shift_small_whole(coordinate, prepared, fast);
       bool defined = reference_shift(coordinate, offset, expected);
       if (moved != defined || (moved && fast != expected)) {
-        char what[96];
-        std::snprintf(what, sizeof what, "offset %.17g coordinate %d: %d, not %d", offset,
-                      coordinate, fast, expected);
-        wrong.add(what);
+        wrong.add(format_text("offset %.17g coordinate %d: %d, not %d", offset, coordinate, fast,
+                              expected));
       }
       int general = 0;
       if (shift_coordinate(coordinate, offset, general) != defined ||
@@ -400,8 +395,7 @@ TEST(CoordsDiff, DecimalMovesMatchTheDefinition) {
       ASSERT_TRUE(reference_shift(coordinate, offset.offset, expected));
       std::string moved(16, '\0');
       moved.resize(static_cast<size_t>(format_moved(moved.data(), number, decimal) - moved.data()));
-      char printed[16];
-      std::snprintf(printed, sizeof printed, "%d", expected);
+      std::string printed = format_text("%d", expected);
       if (moved != printed)
         wrong.add(shown(text) + " by " + std::to_string(unit) + ": " + moved + ", not " + printed);
     }
@@ -427,9 +421,7 @@ std::string reference_draw(const Offset& offset, const std::string& line) {
   int new_x = 0;
   int new_y = 0;
   if (!reference_shift(x, offset.x, new_x) || !reference_shift(y, offset.y, new_y)) return line;
-  char text[64];
-  std::snprintf(text, sizeof text, "X%dY%dD%02u*", new_x, new_y, d);
-  return text;
+  return format_text("X%dY%dD%02u*", new_x, new_y, d);
 }
 
 // A drill hit moved the same way: "X%lfY%lf" written as "X%dY%d".
@@ -441,9 +433,7 @@ std::string reference_hit(const Offset& offset, const std::string& line) {
   if (std::sscanf(line.c_str(), "X%lfY%lf", &x, &y) != 2 || !reference_shift(x, offset.x, new_x) ||
       !reference_shift(y, offset.y, new_y))
     return line;
-  char text[48];
-  std::snprintf(text, sizeof text, "X%dY%d", new_x, new_y);
-  return text;
+  return format_text("X%dY%d", new_x, new_y);
 }
 
 std::string random_coordinate(Random& r) {
@@ -505,10 +495,8 @@ TEST(CoordsDiff, ToolLinesReadLikeSscanf) {
     if (std::sscanf(line.c_str(), "T%uC%lf", &tool, &diameter) == 2 &&
         classify_unsigned(line, 1) == UnsignedText::kInRange) {
       good_table += line + "\n";
-      char text[512];
-      std::snprintf(text, sizeof text, "%%ADD%lluC,%1.6lf*%%\n",
-                    static_cast<unsigned long long>(tool) + 9, diameter);
-      good_apertures += text;
+      good_apertures += format_text("%%ADD%lluC,%1.6lf*%%\n",
+                                    static_cast<unsigned long long>(tool) + 9, diameter);
     } else if (bad_lines.size() < 300) {
       bad_lines.push_back(line);
     }
@@ -668,19 +656,15 @@ std::string reference_regions(const std::vector<std::string>& lines) {
   std::string out = "G04 Begin outline 1 *\n\nG36*\n";
   unsigned region = 1;
   bool written = false;
-  char text[128];
   for (std::string line : lines) {
     if (written && line.find("D02") != std::string::npos) {
-      std::snprintf(text, sizeof text,
-                    "G37*\nG04 End outline %u *\n\nG04 Begin outline %u *\nG36*\n", region,
-                    region + 1);
-      out += text;
+      out += format_text("G37*\nG04 End outline %u *\n\nG04 Begin outline %u *\nG36*\n", region,
+                         region + 1);
       ++region;
     }
     if (line.find("G54D") != std::string::npos) continue;
     if (line.find(marker) != std::string::npos) {
-      std::snprintf(text, sizeof text, "G37*\nG04 End outline %u *\n", region);
-      return out + text;
+      return out + format_text("G37*\nG04 End outline %u *\n", region);
     }
     if (line.rfind("G01", 0) == 0) line.erase(0, 3);
     out += line + "\n";
