@@ -112,17 +112,3 @@ DecimalOffset prepare_decimal_offset(const PreparedOffset& offset) {
   }
   return decimal;
 }
-
-void append_int(std::string& out, int value) {
-  size_t old = out.size();
-  out.resize(old + kMaxNumberText);
-  char* end = format_int(out.data() + old, value);
-  out.resize(static_cast<size_t>(end - out.data()));
-}
-
-void append_unsigned_02(std::string& out, unsigned value) {
-  size_t old = out.size();
-  out.resize(old + kMaxNumberText);
-  char* end = format_unsigned_02(out.data() + old, value);
-  out.resize(static_cast<size_t>(end - out.data()));
-}

@@ -434,8 +434,3 @@ QUORLAN_HOT inline char* format_unsigned_02(char* at, unsigned value) {
   }
   return coords_detail::format_digits(at, value);
 }
-
-// Appends the decimal form of a number ("%d").
-void append_int(std::string& out, int value);
-// Appends "%02u".
-void append_unsigned_02(std::string& out, unsigned value);

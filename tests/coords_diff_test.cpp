@@ -283,6 +283,14 @@ TEST(CoordsDiff, EightByteReadersAgreeWithSscanf) {
   wrong.report("eight-byte readers");
 }
 
+// What a formatter writes at the start of an empty buffer.
+template <typename Number>
+std::string formatted(char* (*format)(char*, Number), Number value) {
+  std::string text(kMaxNumberText, '\0');
+  text.resize(static_cast<size_t>(format(text.data(), value) - text.data()));
+  return text;
+}
+
 TEST(CoordsDiff, FormattingWritesWhatPrintfWrites) {
   Random r;
   Mismatches wrong;
@@ -297,15 +305,13 @@ TEST(CoordsDiff, FormattingWritesWhatPrintfWrites) {
     if (wide < INT_MIN || wide > INT_MAX) continue;
     int value = static_cast<int>(wide);
     std::string expected = format_text("%d", value);
-    std::string text = "X";
-    append_int(text, value);
-    if (text != "X" + expected) wrong.add("%d of " + expected + ": " + text);
+    std::string text = formatted(format_int, value);
+    if (text != expected) wrong.add("%d of " + expected + ": " + text);
 
     unsigned code = static_cast<unsigned>(value);
     expected = format_text("%02u", code);
-    text = "D";
-    append_unsigned_02(text, code);
-    if (text != "D" + expected) wrong.add("%02u of " + expected + ": " + text);
+    text = formatted(format_unsigned_02, code);
+    if (text != expected) wrong.add("%02u of " + expected + ": " + text);
   }
   wrong.report("formatting");
 }
